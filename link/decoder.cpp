@@ -1,0 +1,38 @@
+#include "link/decoder.h"
+
+namespace qj {
+
+Decoder::Decoder(Port &port, ReceiveState &rx, ReportTable &table, Transmitter &transmitter)
+    : m_port(port), m_rx(rx), m_table(table), m_transmitter(transmitter)
+{
+}
+
+void Decoder::ReadComData()
+{
+    ReceiveState &rx = m_rx;
+    m_port.input(rx.RxBuffer);
+    rx.RxReply[0] = frame::kReject;
+
+    // The size test uses the count the tick saw; bytes the port did not hand over are absent.
+    // There is no search for a start byte: a stray leading byte spoils the burst.
+    const auto &buf = rx.RxBuffer;
+    const std::uint32_t sentBefore = m_transmitter.transmissions();
+    if (rx.RxCount >= 4 && buf.size() >= 4 && buf[0] == frame::kStart &&
+        frame::sum(buf.data()) == frame::kSum) {
+        rx.RxReply[0] = frame::kAccept;
+        rx.RxId = buf[1];
+        rx.RxValue = buf[2];
+        m_table.apply(rx);
+    }
+
+    // A surround report may have sent its command just now: emptying the transmit buffer would
+    // throw that frame away, and SendComFrame already emptied it before writing.
+    if (m_transmitter.transmissions() == sentBefore)
+        m_port.discardOutput();
+    m_transmitter.reportFailure(m_port.output(rx.RxReply));
+    m_port.discardInput();
+    rx.QuietTicks = 0;
+    rx.RxCount = 0;
+}
+
+} // namespace qj

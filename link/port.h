@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace qj {
+
+// Numbered failures of the serial port, handed back to the caller of the operation that failed.
+// The connect procedure tells 8002 and 8005 apart; the rest are ours.
+enum class PortError : int {
+    None = 0,
+    InvalidPort = 8002,  // number outside 1..99, or no device behind it
+    AlreadyOpen = 8005,  // open in this panel already, or locked by another program
+    AccessDenied = 8020, // the device exists but this user may not open it (dialout group)
+    DeviceLost = 8021,   // an open port stopped working: the device was unplugged
+    OpenFailed = 8022,   // any other refusal to open
+};
+
+// The serial port as the link uses it. On a port that is not open the count reads 0, and the
+// discards and output do nothing and report no failure: the tick polls from start-up on, and
+// going offline may issue a command before any port was opened.
+class Port
+{
+public:
+    virtual ~Port() = default;
+
+    // CommPort: selects port n for the next open; a refused number leaves the old one.
+    virtual PortError setCommPort(int number) = 0;
+    virtual int commPort() const = 0;
+
+    // PortOpen
+    virtual PortError setPortOpen(bool open) = 0;
+    virtual bool portOpen() const = 0;
+
+    // InBufferCount: received bytes not yet read, as the 16-bit count the tick compares.
+    virtual int inBufferCount() = 0;
+    // InBufferCount := 0 and OutBufferCount := 0
+    virtual void discardInput() = 0;
+    virtual void discardOutput() = 0;
+
+    // Input: every waiting byte, oldest first; replaces the contents of `into`.
+    virtual void input(std::vector<std::uint8_t> &into) = 0;
+    // Output: the bytes reach the operating system before this returns.
+    virtual PortError output(std::span<const std::uint8_t> bytes) = 0;
+};
+
+} // namespace qj

@@ -1,0 +1,167 @@
+#include "link/reporttable.h"
+
+#include "link/frame.h"
+#include "params/labeltext.h"
+#include "params/parametermap.h"
+
+#include <algorithm>
+
+namespace qj {
+
+namespace {
+
+using R = RowKind;
+constexpr Group kNoGroup = Group::SaveMode;  // placeholder for rows without a group
+constexpr Control kNoControl = Control::Mute; // placeholder for rows without a control
+
+constexpr ReportRow none() { return {R::None, -1, kNoGroup, kNoControl, false}; }
+constexpr ReportRow row(R kind, int limit) { return {kind, limit, kNoGroup, kNoControl, false}; }
+constexpr ReportRow group(Group g, int limit) { return {R::ButtonGroup, limit, g, kNoControl, false}; }
+constexpr ReportRow guarded(R kind, Control c, int limit) { return {kind, limit, kNoGroup, c, false}; }
+constexpr ReportRow online(ReportRow r)
+{
+    r.goesOnline = true;
+    return r;
+}
+
+// Indexed by report id (the wire id). Every limit is the Max of the row's control as laid out.
+constexpr std::array<ReportRow, kReportRows> kRows{{
+    row(R::Status, -1),                                   // 0 Mute
+    row(R::Level, 250),                                   // 1 EchoDelay
+    row(R::Level, 40),                                    // 2 EchoRepat
+    row(R::Level, 40),                                    // 3 ReverbTime
+    row(R::Level, 40),                                    // 4 ReverbVolume
+    row(R::Level, 40),                                    // 5 EffectVolume
+    row(R::Gain, 20),                                     // 6 MicEQ100Hz
+    row(R::Gain, 20),                                     // 7 MicEQ300Hz
+    row(R::Gain, 20),                                     // 8 MicEQ900Hz
+    row(R::Gain, 20),                                     // 9 MicEQ2k7Hz
+    row(R::Gain, 20),                                     // 10 MicEQ8kHz
+    row(R::Level, 40),                                    // 11 MicExciter
+    group(Group::EchoMode, 3),                            // 12
+    group(Group::FeedbackClass, 3),                       // 13
+    row(R::Range, 120),                                   // 14 FeedbackTime, ms
+    row(R::Gain, 20),                                     // 15 MusicTreble
+    row(R::Gain, 20),                                     // 16 MusicMid
+    row(R::Gain, 20),                                     // 17 MusicBass
+    group(Group::MusicPitch, 10),                         // 18
+    group(Group::MusicVocal, 3),                          // 19
+    row(R::Range, 160),                                   // 20 SubwoofLpf, Hz
+    row(R::Balance, 20),                                  // 21 MusicBalance
+    guarded(R::GuardedCheck, Control::SuperBass, 1),      // 22
+    row(R::Level, 40),                                    // 23 MicNoiseGate
+    row(R::OptionPair, 1),                                // 24 SurroundMode1/2
+    row(R::Level, 20),                                    // 25 SingSubwoofVolume
+    {R::Source, -1, Group::MusicSelect, kNoControl, false}, // 26
+    group(Group::KaraokeMode, 5),                         // 27
+    guarded(R::GuardedCheck, Control::SubwoofPhase, 1),   // 28
+    guarded(R::GuardedSpinner, Control::MaxMusicVolume, 62), // 29
+    guarded(R::GuardedSpinner, Control::MaxMicVolume, 42), // 30
+    row(R::Level, 62),                                    // 31 MusicVolume
+    row(R::Level, 42),                                    // 32 MicVolume
+    row(R::Level, 20),                                    // 33 SurroundVolume
+    row(R::Level, 20),                                    // 34 CenterVolume
+    row(R::Level, 20),                                    // 35 SubwoofVolume
+    online(row(R::Level, 62)),                            // 36 BgmVolume
+    online(group(Group::RunMode, 4)),                     // 37
+}};
+
+} // namespace
+
+const std::array<ReportRow, kReportRows> &reportRows()
+{
+    return kRows;
+}
+
+ReportTable::ReportTable(PanelAccess &panel, LinkHost &host) : m_panel(panel), m_host(host) {}
+
+void ReportTable::apply(ReceiveState &rx)
+{
+    if (rx.RxId >= kReportRows)
+        return; // ids without a row are accepted and change nothing
+    const ReportRow &row = kRows[rx.RxId];
+    if (row.limit >= 0 && rx.RxValue > row.limit) {
+        rx.RxReply[0] = frame::kReject;
+        return;
+    }
+    applyRow(row, rx);
+    if (row.goesOnline && m_panel.isEnabled(Control::MenuConnect)) {
+        m_panel.setEnabled(Control::MenuConnect, false);
+        m_panel.setEnabled(Control::Mute, true);
+        m_host.ShowConnect();
+    }
+}
+
+void ReportTable::applyRow(const ReportRow &row, ReceiveState &rx)
+{
+    const int id = rx.RxId;
+    switch (row.kind) {
+    case R::None:
+        return;
+    case R::Status:
+        if (rx.RxValue == wire::kMuteValue)
+            m_panel.setMuteColour(ButtonColour::Red);
+        return;
+    case R::Level:
+    case R::Gain:
+    case R::Balance:
+        showSlider(id, rx.RxValue, labelText(parameter(id).style, rx.RxValue));
+        return;
+    case R::Range:
+        rx.RxValue = std::max<std::uint8_t>(rx.RxValue, kRangeFloor);
+        showSlider(id, rx.RxValue, labelText(parameter(id).style, rx.RxValue));
+        return;
+    case R::ButtonGroup:
+        lightGroup(row.group, rx.RxValue);
+        return;
+    case R::Source: {
+        rx.RxValue &= 0x0F;
+        const ButtonGroup &g = buttonGroup(Group::MusicSelect);
+        for (int i = 0; i < g.count; ++i)
+            m_panel.setButtonColour(Group::MusicSelect, i, ButtonColour::Face);
+        if (rx.RxValue & kSelectAutoValue)
+            m_panel.setButtonColour(Group::MusicSelect, kSelectAutoIndex, ButtonColour::Red);
+        // Sources 6 and 7 have no button: only "Auto" (if set) stays lit.
+        const int source = rx.RxValue & 7;
+        if (source < g.count)
+            m_panel.setButtonColour(Group::MusicSelect, source, ButtonColour::Red);
+        return;
+    }
+    case R::GuardedCheck:
+        m_panel.setEnabled(row.control, false);
+        m_panel.setValue(row.control, rx.RxValue);
+        m_panel.setEnabled(row.control, true);
+        return;
+    case R::OptionPair:
+        // Not held off: the option's own handler runs and, while online, sends the choice.
+        m_panel.setValue(rx.RxValue == 0 ? Control::SurroundMode1 : Control::SurroundMode2, 1);
+        return;
+    case R::GuardedSpinner:
+        m_panel.setEnabled(row.control, false);
+        m_panel.setValue(row.control, rx.RxValue); // the spinner keeps within its own range
+        m_panel.setDisplayCaption(id, QString::number(rx.RxValue));
+        m_panel.setEnabled(row.control, true);
+        return;
+    }
+}
+
+void ReportTable::showSlider(int wireId, int parameterValue, const QString &caption)
+{
+    m_panel.setDisplayCaption(wireId, caption);
+    const int min = m_panel.sliderMin(wireId);
+    const int max = m_panel.sliderMax(wireId);
+    // A value the track cannot show (under a lowered limit, or below the range's floor) keeps
+    // its text on the label and puts the thumb at the nearest end.
+    m_panel.setSliderValue(wireId, std::clamp(min + max - parameterValue, min, max));
+}
+
+void ReportTable::lightGroup(Group group, int index)
+{
+    const ButtonGroup &g = buttonGroup(group);
+    for (int i = 0; i < g.count; ++i)
+        m_panel.setButtonColour(group, i, ButtonColour::Face);
+    const bool neutralKey = group == Group::MusicPitch && index == kPitchNeutralIndex;
+    m_panel.setButtonColour(group, index, neutralKey ? ButtonColour::Green : ButtonColour::Red);
+}
+
+} // namespace qj

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/panelaccess.h"
+
+#include <array>
+
+namespace qj {
+
+// What a report of each id does to the panel.
+enum class RowKind {
+    None,           // accepted, nothing changes
+    Status,         // 10 paints Mute red
+    Level,          // number label, slider at Max - value
+    Gain,           // dB label around 10
+    Balance,        // dB distance from 10
+    Range,          // slider not starting at 0: values below 40 count as 40, label with unit
+    ButtonGroup,    // the reported button lit
+    Source,         // bit field: bit 3 "Auto", bits 0..2 the source
+    GuardedCheck,   // check box set while disabled, so its handler sends nothing
+    OptionPair,     // surround option selected; its handler runs and may send
+    GuardedSpinner, // limit spinner and its label set while disabled
+};
+
+struct ReportRow
+{
+    RowKind kind;
+    int limit;           // values above it are refused; -1: none
+    Group group;         // ButtonGroup and Source rows
+    Control control;     // GuardedCheck and GuardedSpinner rows
+    bool goesOnline;     // rows 36 and 37 complete a connection
+};
+
+inline constexpr int kReportRows = 38;
+inline constexpr int kRangeFloor = 40; // reports below it are raised to it on the range rows
+
+const std::array<ReportRow, kReportRows> &reportRows();
+
+// Applies an accepted report frame to the panel. Reads RxId and RxValue, may rewrite RxValue,
+// and sets RxReply to the reject byte when the value is over the row's limit.
+class ReportTable
+{
+public:
+    ReportTable(PanelAccess &panel, LinkHost &host);
+
+    void apply(ReceiveState &rx);
+
+private:
+    void applyRow(const ReportRow &row, ReceiveState &rx);
+    void showSlider(int wireId, int parameterValue, const QString &caption);
+    void lightGroup(Group group, int index);
+
+    PanelAccess &m_panel;
+    LinkHost &m_host;
+};
+
+} // namespace qj

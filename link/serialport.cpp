@@ -1,0 +1,157 @@
+#include "link/serialport.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+
+namespace qj {
+
+namespace {
+
+bool deniedToThisUser(const QString &path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    return ::access(local.constData(), R_OK | W_OK) != 0 && errno == EACCES;
+}
+
+} // namespace
+
+SerialPort::SerialPort(QObject *parent) : QObject(parent)
+{
+    connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+}
+
+SerialPort::~SerialPort()
+{
+    if (m_serial.isOpen())
+        m_serial.close();
+}
+
+QString SerialPort::deviceName() const
+{
+    return m_bindings.deviceFor(m_commPort);
+}
+
+PortError SerialPort::setCommPort(int number)
+{
+    if (!PortBindings::isValidNumber(number))
+        return PortError::InvalidPort;
+    if (m_serial.isOpen() && number != m_commPort)
+        return PortError::AlreadyOpen;
+    m_commPort = number;
+    return PortError::None;
+}
+
+PortError SerialPort::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_serial.isOpen())
+            m_serial.close();
+        return PortError::None;
+    }
+    if (m_serial.isOpen())
+        return PortError::AlreadyOpen;
+
+    const QString path = deviceName();
+    m_serial.setPortName(path);
+    m_serial.setBaudRate(kBaudRate);
+    m_serial.setDataBits(QSerialPort::Data8);
+    m_serial.setParity(QSerialPort::NoParity);
+    m_serial.setStopBits(QSerialPort::OneStop);
+    m_serial.setFlowControl(QSerialPort::NoFlowControl);
+    if (m_serial.open(QIODevice::ReadWrite)) {
+        m_lastErrorText.clear();
+        return PortError::None;
+    }
+
+    m_lastErrorText = m_serial.errorString();
+    switch (m_serial.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return PortError::InvalidPort;
+    case QSerialPort::PermissionError:
+        // Qt reports a lock held by another program and a device we may not open alike.
+        if (QFileInfo::exists(path) && deniedToThisUser(path))
+            return PortError::AccessDenied;
+        return PortError::AlreadyOpen;
+    default:
+        if (!QFileInfo::exists(path))
+            return PortError::InvalidPort;
+        return PortError::OpenFailed;
+    }
+}
+
+int SerialPort::inBufferCount()
+{
+    if (!m_serial.isOpen())
+        return 0;
+    return static_cast<int>(std::min<qint64>(m_serial.bytesAvailable(), kMaxCount));
+}
+
+void SerialPort::discardInput()
+{
+    if (m_serial.isOpen())
+        m_serial.clear(QSerialPort::Input);
+}
+
+void SerialPort::discardOutput()
+{
+    if (m_serial.isOpen())
+        m_serial.clear(QSerialPort::Output);
+}
+
+void SerialPort::input(std::vector<std::uint8_t> &into)
+{
+    into.clear();
+    if (!m_serial.isOpen())
+        return;
+    const qint64 waiting = m_serial.bytesAvailable();
+    if (waiting <= 0)
+        return;
+    into.resize(static_cast<std::size_t>(waiting));
+    const qint64 got = m_serial.read(reinterpret_cast<char *>(into.data()), waiting);
+    into.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
+}
+
+PortError SerialPort::output(std::span<const std::uint8_t> bytes)
+{
+    if (!m_serial.isOpen())
+        return PortError::None;
+    m_writing = true;
+    const auto size = static_cast<qint64>(bytes.size());
+    const bool ok = m_serial.write(reinterpret_cast<const char *>(bytes.data()), size) == size &&
+                    m_serial.flush() && m_serial.error() != QSerialPort::WriteError;
+    m_writing = false;
+    if (ok || !m_serial.isOpen())
+        return ok ? PortError::None : PortError::DeviceLost;
+    m_lastErrorText = m_serial.errorString();
+    m_serial.close();
+    return PortError::DeviceLost;
+}
+
+void SerialPort::handleError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+    case QSerialPort::WriteError:
+        break;
+    default:
+        // A pseudo-terminal refuses the modem-line ioctls: that is not a failure.
+        return;
+    }
+    if (m_writing || !m_serial.isOpen())
+        return; // output() reports its own failures
+    m_lastErrorText = m_serial.errorString();
+    closeAfterLoss();
+}
+
+void SerialPort::closeAfterLoss()
+{
+    m_serial.close();
+    m_serial.clearError();
+    emit lost();
+}
+
+} // namespace qj

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "link/port.h"
+#include "link/portbindings.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+namespace qj {
+
+// The port on a real serial device (or a pseudo-terminal): 28800 baud, 8N1, no flow control,
+// raw bytes. A device that goes away while open is closed here and reported once by lost().
+class SerialPort : public QObject, public Port
+{
+    Q_OBJECT
+
+public:
+    static constexpr qint32 kBaudRate = 28800;
+    static constexpr int kMaxCount = 32767; // the tick compares counts as signed 16-bit
+
+    explicit SerialPort(QObject *parent = nullptr);
+    ~SerialPort() override;
+
+    PortBindings &bindings() { return m_bindings; }
+    const PortBindings &bindings() const { return m_bindings; }
+
+    // The device of the current port number, and why the last open or write failed.
+    QString deviceName() const;
+    QString lastErrorText() const { return m_lastErrorText; }
+
+    PortError setCommPort(int number) override;
+    int commPort() const override { return m_commPort; }
+    PortError setPortOpen(bool open) override;
+    bool portOpen() const override { return m_serial.isOpen(); }
+    int inBufferCount() override;
+    void discardInput() override;
+    void discardOutput() override;
+    void input(std::vector<std::uint8_t> &into) override;
+    PortError output(std::span<const std::uint8_t> bytes) override;
+
+    // For the idle tick: emitted when bytes arrive.
+    QSerialPort &device() { return m_serial; }
+
+signals:
+    void lost();
+
+private slots:
+    void handleError(QSerialPort::SerialPortError error);
+
+private:
+    void closeAfterLoss();
+
+    QSerialPort m_serial;
+    PortBindings m_bindings;
+    int m_commPort = 1; // the port number before anyone sets one
+    QString m_lastErrorText;
+    bool m_writing = false;
+};
+
+} // namespace qj

@@ -1,0 +1,65 @@
+#include "link/supervisor.h"
+
+namespace qj {
+
+Supervisor::Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, Decoder &decoder,
+                       LinkHost &host)
+    : m_port(port), m_transmitter(transmitter), m_cmd(transmitter.state()), m_rx(rx),
+      m_decoder(decoder), m_host(host)
+{
+}
+
+void Supervisor::RunTimer_Timer()
+{
+    // The give-up message is modal and lets ticks through; they must not resend or give up
+    // the same command again.
+    if (m_inTick)
+        return;
+    m_inTick = true;
+
+    const int n = m_port.inBufferCount();
+    if (n != 0) {
+        if (m_cmd.pending()) {
+            // The acknowledgement names no command: a first byte 0xAA takes whatever is pending.
+            m_port.input(m_rx.RxBuffer);
+            if (!m_rx.RxBuffer.empty() && m_rx.RxBuffer[0] == frame::kAck) {
+                m_cmd.CmdId = 0;
+                m_cmd.CmdValue = 0;
+                m_cmd.ReplyTicks = 0;
+                m_cmd.RetryLeft = 0;
+            }
+        } else if (m_port.inBufferCount() == m_rx.RxCount) {
+            // The burst has stopped growing: decode it on the first quiet look.
+            if (m_rx.QuietTicks < kQuietTicksCeiling)
+                ++m_rx.QuietTicks;
+            if (m_rx.QuietTicks == 1) {
+                m_rx.RxCount = static_cast<std::int16_t>(m_port.inBufferCount());
+                m_decoder.ReadComData();
+            }
+        } else {
+            m_rx.RxCount = static_cast<std::int16_t>(m_port.inBufferCount());
+            m_rx.QuietTicks = 0;
+        }
+    }
+
+    if (m_cmd.ReplyTicks != 0)
+        --m_cmd.ReplyTicks;
+
+    if (m_cmd.CmdId != 0 && m_cmd.ReplyTicks == 0 && m_cmd.RetryLeft != 0) {
+        if (m_cmd.RetryLeft >= 2) {
+            m_transmitter.resend();
+        } else {
+            m_host.ShowError();
+            m_host.OffLineStatus();
+        }
+    }
+    m_inTick = false;
+}
+
+bool Supervisor::idle()
+{
+    const bool resendDue = m_cmd.CmdId != 0 && m_cmd.RetryLeft != 0;
+    return m_port.inBufferCount() == 0 && m_cmd.ReplyTicks == 0 && !resendDue;
+}
+
+} // namespace qj

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "link/decoder.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/port.h"
+#include "link/transmitter.h"
+
+namespace qj {
+
+// The link's clock: one call per tick of the 1 ms timer. It recognises the acknowledgement,
+// counts the wait down, resends, gives up, and hands a burst that has stopped growing to the
+// report decoder. All waits are counted in ticks, so a test drives it in a loop.
+class Supervisor
+{
+public:
+    static constexpr std::uint8_t kQuietTicksCeiling = 255; // the count never wraps
+
+    Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, Decoder &decoder,
+               LinkHost &host);
+
+    void RunTimer_Timer();
+
+    // True while a tick would do nothing at all: no byte waiting, no wait running and no
+    // resend due. The timer may sleep then until a byte arrives or a command is issued.
+    bool idle();
+
+private:
+    Port &m_port;
+    Transmitter &m_transmitter;
+    CommandState &m_cmd;
+    ReceiveState &m_rx;
+    Decoder &m_decoder;
+    LinkHost &m_host;
+    bool m_inTick = false;
+};
+
+} // namespace qj

@@ -1,0 +1,48 @@
+#include "link/transmitter.h"
+
+namespace qj {
+
+Transmitter::Transmitter(Port &port, CommandState &state) : m_port(port), m_state(state) {}
+
+void Transmitter::setFailureHandler(std::function<void(PortError)> handler)
+{
+    m_onFailure = std::move(handler);
+}
+
+PortError Transmitter::SendComFrame()
+{
+    CommandState &s = m_state;
+    if (s.RetryLeft > 0)
+        --s.RetryLeft;
+    frame::build(s.TxFrame, static_cast<std::uint8_t>(s.CmdId - 1), s.CmdValue);
+    if (s.ReplyTicks == 0)
+        s.ReplyTicks = kResendReplyTicks;
+    m_port.discardOutput();
+    // Anything received before this frame cannot be its acknowledgement.
+    m_port.discardInput();
+    ++m_transmissions;
+    return m_port.output(s.TxFrame);
+}
+
+void Transmitter::issue(std::uint8_t cmdId, std::uint8_t value)
+{
+    m_state.CmdId = cmdId;
+    m_state.CmdValue = value;
+    const PortError error = SendComFrame();
+    m_state.ReplyTicks = kFirstReplyTicks;
+    m_state.RetryLeft = kTransmissions;
+    reportFailure(error);
+}
+
+void Transmitter::resend()
+{
+    reportFailure(SendComFrame());
+}
+
+void Transmitter::reportFailure(PortError error)
+{
+    if (error != PortError::None && m_onFailure)
+        m_onFailure(error);
+}
+
+} // namespace qj

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "link/port.h"
+
+#include <string>
+#include <vector>
+
+namespace qj::test {
+
+// A port in memory: bytes "arrive" into the receive buffer, writes are recorded, and every
+// operation is logged in order so a test can check the closing steps of the decoder.
+class FakePort : public Port
+{
+public:
+    std::vector<std::uint8_t> received;             // waiting to be read
+    std::vector<std::vector<std::uint8_t>> writes;  // one entry per output call
+    std::vector<std::string> log;                   // "discardIn", "discardOut", "out", "in"
+    bool open = false;
+    int number = 1;
+    PortError openError = PortError::None;   // what the next open fails with
+    PortError writeError = PortError::None;  // what every write fails with
+    int shortRead = -1;                      // >= 0: input hands over at most this many bytes
+
+    void arrive(std::initializer_list<std::uint8_t> bytes) { received.insert(received.end(), bytes); }
+    std::vector<std::uint8_t> allWritten() const
+    {
+        std::vector<std::uint8_t> all;
+        for (const auto &w : writes)
+            all.insert(all.end(), w.begin(), w.end());
+        return all;
+    }
+
+    PortError setCommPort(int n) override
+    {
+        if (n < 1 || n > 99)
+            return PortError::InvalidPort;
+        number = n;
+        return PortError::None;
+    }
+    int commPort() const override { return number; }
+    PortError setPortOpen(bool on) override
+    {
+        if (on && open)
+            return PortError::AlreadyOpen;
+        if (on && openError != PortError::None)
+            return openError;
+        open = on;
+        return PortError::None;
+    }
+    bool portOpen() const override { return open; }
+    int inBufferCount() override { return open ? static_cast<int>(received.size()) : 0; }
+    void discardInput() override
+    {
+        log.push_back("discardIn");
+        if (open)
+            received.clear();
+    }
+    void discardOutput() override { log.push_back("discardOut"); }
+    void input(std::vector<std::uint8_t> &into) override
+    {
+        log.push_back("in");
+        into.clear();
+        if (!open)
+            return;
+        std::size_t n = received.size();
+        if (shortRead >= 0 && static_cast<std::size_t>(shortRead) < n)
+            n = static_cast<std::size_t>(shortRead);
+        into.assign(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(n));
+        received.clear();
+    }
+    PortError output(std::span<const std::uint8_t> bytes) override
+    {
+        if (!open)
+            return PortError::None;
+        if (writeError != PortError::None) {
+            open = false;
+            return writeError;
+        }
+        log.push_back("out");
+        writes.emplace_back(bytes.begin(), bytes.end());
+        return PortError::None;
+    }
+};
+
+} // namespace qj::test

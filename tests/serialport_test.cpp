@@ -1,0 +1,196 @@
+#include "link/serialport.h"
+#include "link/transmitter.h"
+#include "pty.h"
+
+#include <QSerialPort>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace qj {
+namespace {
+
+using test::Pty;
+using test::spin;
+
+constexpr int kPort = 5;
+
+struct SerialPortTest : ::testing::Test
+{
+    Pty pty;
+    SerialPort port;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.ok());
+        port.bindings().bind(kPort, QString::fromStdString(pty.path()));
+    }
+    void open()
+    {
+        ASSERT_EQ(port.setCommPort(kPort), PortError::None);
+        ASSERT_EQ(port.setPortOpen(true), PortError::None);
+    }
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(SerialPortTest, AFrameArrivesByteExactAtOnce)
+{
+    open();
+    CommandState state;
+    Transmitter tx(port, state);
+    tx.issue(1, 1);
+    // No event loop between the write and the read: the frame left in the same call.
+    std::vector<std::uint8_t> got;
+    for (int i = 0; i < 100 && got.size() < 4; ++i) {
+        std::uint8_t buf[8];
+        const ssize_t n = ::read(pty.master(), buf, sizeof buf);
+        if (n > 0)
+            got.insert(got.end(), buf, buf + n);
+        else
+            usleep(1000);
+    }
+    EXPECT_EQ(got, (std::vector<std::uint8_t>{0xAA, 0x00, 0x01, 0x54}));
+}
+
+TEST_F(SerialPortTest, AllByteValuesPassUnchanged)
+{
+    open();
+    std::vector<std::uint8_t> all(256);
+    for (int i = 0; i < 256; ++i)
+        all[i] = std::uint8_t(i);
+    pty.write(all);
+    for (int i = 0; i < 200 && port.inBufferCount() < 256; ++i)
+        spin(2);
+    std::vector<std::uint8_t> in;
+    port.input(in);
+    EXPECT_EQ(in, all);
+    EXPECT_EQ(port.inBufferCount(), 0);
+}
+
+TEST_F(SerialPortTest, BytesWaitingBeforeASendAreDiscarded)
+{
+    open();
+    pty.write({0x11, 0x22, 0x33});
+    for (int i = 0; i < 200 && port.inBufferCount() < 3; ++i)
+        spin(2);
+    ASSERT_EQ(port.inBufferCount(), 3);
+    CommandState state;
+    Transmitter tx(port, state);
+    tx.issue(32, 40);
+    EXPECT_EQ(port.inBufferCount(), 0);
+    EXPECT_EQ(pty.read(4), (std::vector<std::uint8_t>{0xAA, 0x1F, 0x28, 0x0E}));
+    pty.write({0xAA});
+    for (int i = 0; i < 200 && port.inBufferCount() < 1; ++i)
+        spin(2);
+    std::vector<std::uint8_t> in;
+    port.input(in);
+    EXPECT_EQ(in, std::vector<std::uint8_t>{0xAA}); // only what came after the frame
+}
+
+TEST_F(SerialPortTest, AClosedPortCountsZeroAndIgnoresEverything)
+{
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_EQ(port.inBufferCount(), 0);
+    port.discardInput();
+    port.discardOutput();
+    const std::uint8_t b[] = {0xAA};
+    EXPECT_EQ(port.output(b), PortError::None);
+    std::vector<std::uint8_t> in{1, 2};
+    port.input(in);
+    EXPECT_TRUE(in.empty());
+}
+
+TEST_F(SerialPortTest, InvalidNumbersAndMissingDevicesAre8002)
+{
+    EXPECT_EQ(port.setCommPort(0), PortError::InvalidPort);
+    EXPECT_EQ(port.setCommPort(-1), PortError::InvalidPort);
+    EXPECT_EQ(port.setCommPort(100), PortError::InvalidPort);
+    EXPECT_EQ(port.commPort(), 1); // a refused number leaves the old one
+    port.bindings().bind(7, QStringLiteral("/dev/qj-no-such-device"));
+    EXPECT_EQ(port.setCommPort(7), PortError::None);
+    EXPECT_EQ(port.setPortOpen(true), PortError::InvalidPort);
+    EXPECT_FALSE(port.portOpen());
+}
+
+TEST_F(SerialPortTest, APortOpenHereIs8005)
+{
+    open();
+    EXPECT_EQ(port.setPortOpen(true), PortError::AlreadyOpen);
+    EXPECT_EQ(port.setCommPort(kPort), PortError::None); // the same number again is harmless
+    EXPECT_EQ(port.setCommPort(6), PortError::AlreadyOpen);
+    EXPECT_EQ(port.commPort(), kPort);
+    EXPECT_TRUE(port.portOpen());
+}
+
+TEST_F(SerialPortTest, APortAnotherProgramHoldsIs8005)
+{
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        QSerialPort holder(QString::fromStdString(pty.path()));
+        const char ok = holder.open(QIODevice::ReadWrite) ? '1' : '0';
+        (void)::write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    ASSERT_EQ(port.setCommPort(kPort), PortError::None);
+    EXPECT_EQ(port.setPortOpen(true), PortError::AlreadyOpen);
+    EXPECT_FALSE(port.portOpen());
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST_F(SerialPortTest, ADeviceThisUserMayNotOpenIsNotReportedAsHeld)
+{
+    ASSERT_EQ(chmod(pty.path().c_str(), 0600), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && setuid(65534) != 0)
+            _exit(100);
+        SerialPort other;
+        other.bindings().bind(kPort, QString::fromStdString(pty.path()));
+        other.setCommPort(kPort);
+        const PortError e = other.setPortOpen(true);
+        _exit(e == PortError::AccessDenied ? 0 : 1 + (static_cast<int>(e) % 50));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 100)
+        GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(SerialPortTest, UnplugIsReportedOnceAndDoesNotSpin)
+{
+    open();
+    QSignalSpy lost(&port, &SerialPort::lost);
+    pty.closeMaster();
+    const double before = cpuSeconds();
+    spin(300);
+    const double used = cpuSeconds() - before;
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_FALSE(port.portOpen());
+    EXPECT_LT(used, 0.15) << "the event loop kept spinning after the loss";
+    const std::uint8_t b[] = {0xAA};
+    EXPECT_EQ(port.output(b), PortError::None); // closed: ignored
+}
+
+} // namespace
+} // namespace qj
