@@ -1,0 +1,167 @@
+#include "linkrig.h"
+
+#include <gtest/gtest.h>
+
+namespace qj {
+namespace {
+
+using test::LinkRig;
+using Bytes = std::vector<std::uint8_t>;
+
+const QString kInvalid = QStringLiteral("端口无效！！！");
+const QString kHeld = QStringLiteral("端口已打开！！！");
+
+TEST(Connection, ThePortNumberComesFromTheBox)
+{
+    struct Case
+    {
+        const char16_t *text;
+        int number;
+    } cases[] = {{u"5", 5},   {u" 7", 7}, {u"7 ", 7},   {u"ab", 0},  {u"", 0},  {u"2.5", 2},
+                 {u"3.5", 4}, {u"5x", 5}, {u"-1", -1},  {u"99", 99}, {u"０", 0}, {u"1e", 1}};
+    for (const Case &c : cases)
+        EXPECT_EQ(Connection::portNumberFrom(QString::fromUtf16(c.text)), c.number)
+            << QString::fromUtf16(c.text).toStdString();
+}
+
+TEST(Connection, AFreePortOpensAndTheConnectCommandGoesOut)
+{
+    for (const char16_t *text : {u"5", u" 7", u"7 "}) {
+        LinkRig rig;
+        rig.connection.MenuConnect_Click(QString::fromUtf16(text));
+        EXPECT_TRUE(rig.port.open);
+        EXPECT_EQ(rig.port.number, QString::fromUtf16(text).trimmed().toInt());
+        ASSERT_EQ(rig.port.writes.size(), 1u);
+        EXPECT_EQ(rig.port.writes[0], (Bytes{0xAA, 0x00, 0x01, 0x54}));
+        EXPECT_EQ(rig.cmd.CmdId, 1);
+        EXPECT_EQ(rig.cmd.CmdValue, 1);
+        EXPECT_EQ(rig.cmd.ReplyTicks, 100);
+        EXPECT_EQ(rig.cmd.RetryLeft, 10);
+        EXPECT_TRUE(rig.panel.messages.isEmpty());
+        EXPECT_TRUE(rig.panel.isEnabled(Control::MenuConnect)); // connecting, not online
+        EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+    }
+}
+
+TEST(Connection, ARefusedNumberIsReportedAndTheOldNumberIsOpened)
+{
+    for (const char16_t *text : {u"ab", u"", u"0", u"-1"}) {
+        LinkRig rig;
+        rig.connection.MenuConnect_Click(QString::fromUtf16(text));
+        EXPECT_EQ(rig.panel.messages, QStringList{kInvalid});
+        EXPECT_EQ(rig.port.number, 1);
+        EXPECT_TRUE(rig.port.open);
+        EXPECT_EQ(rig.frames().size(), 1u);
+    }
+}
+
+TEST(Connection, FailuresToOpenAreReportedByNumber)
+{
+    struct Case
+    {
+        PortError error;
+        QStringList messages;
+    } cases[] = {
+        {PortError::AlreadyOpen, {kHeld}},
+        {PortError::InvalidPort, {kInvalid}},
+        {PortError::OpenFailed, {}},
+    };
+    for (const Case &c : cases) {
+        LinkRig rig;
+        rig.port.openError = c.error;
+        rig.panel.openFileCaption = QStringLiteral("Open File"); // these two stay Chinese
+        rig.connection.MenuConnect_Click(QStringLiteral("5"));
+        EXPECT_EQ(rig.panel.messages, c.messages) << int(c.error);
+        EXPECT_FALSE(rig.port.open);
+        EXPECT_TRUE(rig.port.writes.empty());
+        EXPECT_EQ(rig.cmd.CmdId, 0);
+    }
+}
+
+TEST(Connection, AccessDeniedNamesTheDeviceAndTheRemedy)
+{
+    LinkRig rig;
+    rig.port.openError = PortError::AccessDenied;
+    rig.connection.setDeviceDescriber([] { return QStringLiteral("/dev/ttyUSB0"); });
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    ASSERT_EQ(rig.panel.messages.size(), 1);
+    EXPECT_TRUE(rig.panel.messages[0].contains(QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_TRUE(rig.panel.messages[0].contains(QStringLiteral("dialout")));
+    EXPECT_NE(rig.panel.messages[0], kHeld);
+}
+
+TEST(Connection, ConnectingAgainReportsTheOpenPortAndResends)
+{
+    LinkRig rig;
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    rig.tick(150); // first resend
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_EQ(rig.panel.messages, QStringList{kHeld});
+    EXPECT_EQ(rig.frames().size(), 3u);
+    EXPECT_EQ(rig.cmd.ReplyTicks, 100);
+    EXPECT_EQ(rig.cmd.RetryLeft, 10);
+}
+
+TEST(Connection, AFailedConnectWriteShowsNothingAndStillArmsTheWait)
+{
+    LinkRig rig;
+    rig.port.writeError = PortError::DeviceLost;
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_TRUE(rig.panel.messages.isEmpty());
+    EXPECT_EQ(rig.cmd.ReplyTicks, 100);
+    EXPECT_EQ(rig.cmd.RetryLeft, 10);
+    EXPECT_TRUE(rig.failures.empty()); // the connect procedure reports by its own rule
+}
+
+TEST(Connection, ReportsAfterTheConnectCommandBringThePanelOnline)
+{
+    LinkRig rig;
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    rig.tick(3);
+    rig.port.arrive({0xAA}); // acknowledgement
+    rig.tick(5);
+    ASSERT_EQ(rig.cmd.CmdId, 0);
+    const std::uint8_t settings[38] = {0, 100, 10, 11, 12, 13, 5, 6, 7, 8, 9, 14, 2, 1, 90, 15,
+                                       16, 17, 3, 1, 120, 13, 1, 18, 1, 19, 10, 4, 0, 60, 40, 50,
+                                       35, 11, 12, 13, 44, 2};
+    for (std::uint8_t id = 0; id < 38; ++id) {
+        const frame::Frame f = frame::make(id, settings[id]);
+        rig.port.received.insert(rig.port.received.end(), f.begin(), f.end());
+        rig.tick(3);
+        EXPECT_EQ(rig.panel.isEnabled(Control::Mute), id >= 36) << int(id);
+    }
+    EXPECT_TRUE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_FALSE(rig.panel.isEnabled(Control::MenuConnect));
+    EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：联机"));
+    EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("100"));
+    EXPECT_EQ(rig.panel.displayCaption(31), QStringLiteral("50"));
+    EXPECT_EQ(rig.panel.displayCaption(36), QStringLiteral("44"));
+    EXPECT_EQ(rig.panel.displayCaption(20), QStringLiteral("120Hz"));
+    EXPECT_EQ(rig.panel.buttonColour(Group::RunMode, 2), ButtonColour::Red);
+    EXPECT_EQ(rig.panel.value(Control::SurroundMode2), 1);
+    // Every report was answered with exactly one accept byte.
+    int accepts = 0;
+    for (const auto &w : rig.port.writes)
+        accepts += w == Bytes{0xAA};
+    EXPECT_EQ(accepts, 38);
+}
+
+TEST(Connection, DisconnectClosesAndAllowsConnectingAgain)
+{
+    LinkRig rig;
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    rig.panel.setEnabled(Control::MenuConnect, false);
+    rig.panel.setEnabled(Control::Mute, true);
+    rig.connection.disconnect();
+    EXPECT_FALSE(rig.port.open);
+    EXPECT_TRUE(rig.panel.isEnabled(Control::MenuConnect));
+    EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_EQ(rig.cmd.CmdId, 0);
+    EXPECT_EQ(rig.offlines, 1);
+    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_TRUE(rig.port.open);
+    EXPECT_TRUE(rig.panel.messages.isEmpty());
+}
+
+} // namespace
+} // namespace qj

@@ -1,0 +1,98 @@
+#include "linkrig.h"
+
+#include <gtest/gtest.h>
+
+namespace qj {
+namespace {
+
+using test::LinkRig;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes frameOf(std::uint8_t id, std::uint8_t value)
+{
+    const frame::Frame f = frame::make(id, value);
+    return {f.begin(), f.end()};
+}
+
+// Delivers a burst and lets the tick decode it; returns what was written back.
+Bytes deliverTo(LinkRig &rig, const Bytes &burst)
+{
+    rig.port.received.insert(rig.port.received.end(), burst.begin(), burst.end());
+    rig.port.writes.clear();
+    rig.port.log.clear();
+    rig.tick(2);
+    return rig.port.allWritten();
+}
+
+struct DecoderTest : ::testing::Test
+{
+    LinkRig rig;
+    void SetUp() override { rig.port.open = true; }
+    Bytes deliver(const Bytes &burst) { return deliverTo(rig, burst); }
+};
+
+TEST_F(DecoderTest, EachBurstGetsOneReplyByte)
+{
+    struct Case
+    {
+        const char *what;
+        Bytes burst;
+        std::uint8_t reply;
+        bool echoDelayApplied;
+    } cases[] = {
+        {"valid echo delay 100", {0xAA, 0x01, 0x64, 0xF0}, 0xAA, true},
+        {"two frames in one burst", {0xAA, 0x01, 0x64, 0xF0, 0xAA, 0x01, 0x00, 0x54}, 0xAA, true},
+        {"three bytes", {0xAA, 0x01, 0x64}, 0x55, false},
+        {"a lone acknowledgement", {0xAA}, 0x55, false},
+        {"stray leading byte", {0x00, 0xAA, 0x01, 0x64, 0xF0}, 0x55, false},
+        {"bad check byte", {0xAA, 0x01, 0x64, 0xF1}, 0x55, false},
+        {"id without a row", frameOf(40, 7), 0xAA, false},
+        {"over the limit", frameOf(1, 251), 0x55, false},
+    };
+    for (const Case &c : cases) {
+        LinkRig rig; // a panel in its offline state
+        rig.port.open = true;
+        const Bytes written = deliverTo(rig, c.burst);
+        EXPECT_EQ(written, Bytes{c.reply}) << c.what;
+        EXPECT_EQ(rig.panel.displayCaption(1), QString::fromLatin1(c.echoDelayApplied ? "100" : "180"))
+            << c.what;
+        EXPECT_EQ(rig.panel.sliderValue(1), c.echoDelayApplied ? 150 : 70) << c.what;
+        // Closing steps, in order, on every path.
+        ASSERT_GE(rig.port.log.size(), 3u) << c.what;
+        const auto n = rig.port.log.size();
+        EXPECT_EQ(rig.port.log[n - 3], "discardOut") << c.what;
+        EXPECT_EQ(rig.port.log[n - 2], "out") << c.what;
+        EXPECT_EQ(rig.port.log[n - 1], "discardIn") << c.what;
+        EXPECT_TRUE(rig.port.received.empty()) << c.what;
+        EXPECT_EQ(rig.rx.RxCount, 0) << c.what;
+        EXPECT_EQ(rig.rx.QuietTicks, 0) << c.what;
+    }
+}
+
+TEST_F(DecoderTest, ARejectedFrameKeepsTheLastIdAndValueUnlessTheRowRefusedIt)
+{
+    deliver(frameOf(2, 5));
+    deliver({0xAA, 0x01, 0x64, 0xF1}); // bad sum: RxId and RxValue untouched
+    EXPECT_EQ(rig.rx.RxId, 2);
+    EXPECT_EQ(rig.rx.RxValue, 5);
+    deliver(frameOf(1, 251)); // refused by its row: they hold it
+    EXPECT_EQ(rig.rx.RxId, 1);
+    EXPECT_EQ(rig.rx.RxValue, 251);
+}
+
+TEST_F(DecoderTest, BytesThePortDidNotHandOverCountAsAbsent)
+{
+    rig.port.shortRead = 2;
+    EXPECT_EQ(deliver({0xAA, 0x01, 0x64, 0xF0}), Bytes{0x55});
+    EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("180"));
+}
+
+TEST_F(DecoderTest, AFailedReplyIsHandedOn)
+{
+    rig.port.writeError = PortError::DeviceLost;
+    deliver({0xAA, 0x01, 0x64, 0xF0});
+    EXPECT_EQ(rig.failures, std::vector<PortError>{PortError::DeviceLost});
+}
+
+} // namespace
+} // namespace qj

@@ -1,0 +1,131 @@
+#include "linkrig.h"
+
+#include <gtest/gtest.h>
+
+namespace qj {
+namespace {
+
+using test::LinkRig;
+
+void expectOffline(const LinkRig &rig)
+{
+    for (const Parameter &p : parameters()) {
+        if (p.kind != ControlKind::Slider)
+            continue;
+        const int d = offlineDefault(p.wireId);
+        ASSERT_GE(d, p.min) << p.control;
+        EXPECT_EQ(rig.panel.shown(p.wireId), d) << p.control;
+        EXPECT_EQ(rig.panel.displayCaption(p.wireId), labelText(p.style, d)) << p.control;
+    }
+    EXPECT_EQ(rig.panel.displayCaption(36), QStringLiteral("30"));
+    EXPECT_EQ(rig.panel.displayCaption(29), QStringLiteral("62"));
+    EXPECT_EQ(rig.panel.displayCaption(30), QStringLiteral("42"));
+    EXPECT_EQ(rig.panel.value(Control::MaxMusicVolume), 62);
+    EXPECT_EQ(rig.panel.value(Control::MaxMicVolume), 42);
+    EXPECT_EQ(rig.panel.sliderMax(31), 62);
+    EXPECT_EQ(rig.panel.sliderMax(32), 42);
+    EXPECT_EQ(rig.panel.value(Control::SuperBass), 0);
+    EXPECT_EQ(rig.panel.value(Control::SubwoofPhase), 0);
+    EXPECT_EQ(rig.panel.value(Control::SurroundMode1), 1);
+    EXPECT_EQ(rig.panel.value(Control::SurroundMode2), 0);
+    for (const ButtonGroup &g : buttonGroups()) {
+        for (int i = 0; i < g.count; ++i) {
+            ButtonColour want = ButtonColour::Face;
+            if (i == g.offlineChoice)
+                want = g.group == Group::MusicPitch ? ButtonColour::Green : ButtonColour::Red;
+            EXPECT_EQ(rig.panel.buttonColour(g.group, i), want) << g.name << " " << i;
+        }
+    }
+    EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_EQ(rig.panel.muteColour(), ButtonColour::Face);
+    EXPECT_TRUE(rig.panel.windowEnabled);
+    EXPECT_EQ(rig.cmd.CmdId, 0);
+    EXPECT_EQ(rig.cmd.CmdValue, 0);
+    EXPECT_EQ(rig.cmd.ReplyTicks, 0);
+    EXPECT_EQ(rig.cmd.RetryLeft, 0);
+}
+
+TEST(OffLineStatus, StartUpShowsTheDefaults)
+{
+    LinkRig rig;
+    expectOffline(rig);
+    EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：脱机"));
+    EXPECT_TRUE(rig.panel.isEnabled(Control::MenuConnect));
+    // The box and option changes ran their handlers with the window disabled.
+    EXPECT_FALSE(rig.panel.windowEnabledWhenChanged.empty());
+    for (bool enabled : rig.panel.windowEnabledWhenChanged)
+        EXPECT_FALSE(enabled);
+}
+
+TEST(OffLineStatus, TwiceIsTheSameAsOnce)
+{
+    LinkRig rig;
+    rig.OffLineStatus();
+    expectOffline(rig);
+}
+
+TEST(OffLineStatus, GivingUpWhileOnlineForgetsTheCommandsItsOwnStepsIssue)
+{
+    LinkRig rig;
+    rig.goOnline();
+    // Everything away from its default, the way a session leaves it.
+    rig.panel.setValue(Control::SuperBass, 1);
+    rig.panel.setValue(Control::SurroundMode2, 1);
+    rig.panel.setValue(Control::MaxMusicVolume, 20);
+    rig.panel.setValue(Control::MaxMicVolume, 10);
+    rig.buttons.GroupClick(Group::RunMode, 3);
+    rig.buttons.GroupClick(Group::SaveMode, 1);
+    rig.panel.setSliderValue(1, 0);
+    rig.sliders.Scroll(1);
+    rig.panel.setMuteColour(ButtonColour::Red);
+    const std::size_t before = rig.frames().size();
+    rig.tick(1900); // unanswered: give up
+    EXPECT_EQ(rig.errors, 1);
+    // The surround and super-bass steps sent their commands on the way down...
+    const auto frames = rig.frames();
+    ASSERT_GT(frames.size(), before + 9);
+    EXPECT_EQ(frames.back(), (std::vector<std::uint8_t>{0xAA, 0x18, 0x00, 0x3D}));
+    // ...and the state forgot them.
+    expectOffline(rig);
+    rig.tick(5000);
+    EXPECT_EQ(rig.frames().size(), frames.size());
+}
+
+TEST(OffLineStatus, EnglishWhenTheMarkerCaptionIsAnythingElse)
+{
+    LinkRig rig;
+    for (const char16_t *caption : {u"Open File", u"打开文件 ", u""}) {
+        rig.panel.openFileCaption = QString::fromUtf16(caption);
+        rig.OffLineStatus();
+        EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("Status：offline"));
+    }
+    rig.panel.openFileCaption = QStringLiteral("打开文件");
+    rig.OffLineStatus();
+    EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：脱机"));
+}
+
+TEST(Texts, EachTextInTheLanguageOfTheMoment)
+{
+    LinkRig rig;
+    rig.texts.ShowError();
+    rig.texts.ShowNotCom();
+    rig.texts.ShowSelectCom();
+    rig.texts.ShowOffline();
+    rig.panel.openFileCaption = QStringLiteral("Open File");
+    rig.texts.ShowError();
+    rig.texts.ShowNotCom();
+    rig.texts.ShowSelectCom();
+    rig.texts.ShowOffline();
+    EXPECT_EQ(rig.panel.messages,
+              (QStringList{QStringLiteral("数据发送失败！！！"),
+                           QStringLiteral("   找不到有效的\r\n串行通讯端口！！！"),
+                           QStringLiteral("   请选择有效的\r\n串行通讯端口！！！"),
+                           QStringLiteral("设备已脱机！！！"),
+                           QStringLiteral("The data sends out failure！！！"),
+                           QStringLiteral("  Can not find a valid\r\nCom port！！！"),
+                           QStringLiteral("  Please select a valid\r\nCom port！！！"),
+                           QStringLiteral("The equipments is off-line already!!!")}));
+}
+
+} // namespace
+} // namespace qj
