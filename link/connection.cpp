@@ -6,8 +6,7 @@ namespace qj {
 
 Connection::Connection(Port &port, Transmitter &transmitter, PanelAccess &panel, LinkHost &host)
     : m_port(port), m_transmitter(transmitter), m_panel(panel), m_host(host)
-{
-}
+{}
 
 void Connection::setDeviceDescriber(std::function<QString()> describe)
 {
@@ -54,8 +53,8 @@ void Connection::report(PortError error)
         m_panel.showMessage(QStringLiteral("端口已打开！！！"));
         return;
     case PortError::AccessDenied: {
-        const QString device = m_describe ? m_describe()
-                                          : QStringLiteral("COM%1").arg(m_port.commPort());
+        const QString device =
+            m_describe ? m_describe() : QStringLiteral("COM%1").arg(m_port.commPort());
         if (speaksChinese(m_panel))
             m_panel.showMessage(QStringLiteral("无法打开串口 %1：没有访问权限。\r\n"
                                                "请把当前用户加入 dialout 组，重新登录后再连接。")

@@ -4,8 +4,7 @@ namespace qj {
 
 Decoder::Decoder(Port &port, ReceiveState &rx, ReportTable &table, Transmitter &transmitter)
     : m_port(port), m_rx(rx), m_table(table), m_transmitter(transmitter)
-{
-}
+{}
 
 void Decoder::ReadComData()
 {

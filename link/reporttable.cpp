@@ -11,13 +11,25 @@ namespace qj {
 namespace {
 
 using R = RowKind;
-constexpr Group kNoGroup = Group::SaveMode;  // placeholder for rows without a group
+constexpr Group kNoGroup = Group::SaveMode;   // placeholder for rows without a group
 constexpr Control kNoControl = Control::Mute; // placeholder for rows without a control
 
-constexpr ReportRow none() { return {R::None, -1, kNoGroup, kNoControl, false}; }
-constexpr ReportRow row(R kind, int limit) { return {kind, limit, kNoGroup, kNoControl, false}; }
-constexpr ReportRow group(Group g, int limit) { return {R::ButtonGroup, limit, g, kNoControl, false}; }
-constexpr ReportRow guarded(R kind, Control c, int limit) { return {kind, limit, kNoGroup, c, false}; }
+constexpr ReportRow none()
+{
+    return {R::None, -1, kNoGroup, kNoControl, false};
+}
+constexpr ReportRow row(R kind, int limit)
+{
+    return {kind, limit, kNoGroup, kNoControl, false};
+}
+constexpr ReportRow group(Group g, int limit)
+{
+    return {R::ButtonGroup, limit, g, kNoControl, false};
+}
+constexpr ReportRow guarded(R kind, Control c, int limit)
+{
+    return {kind, limit, kNoGroup, c, false};
+}
 constexpr ReportRow online(ReportRow r)
 {
     r.goesOnline = true;
@@ -26,44 +38,44 @@ constexpr ReportRow online(ReportRow r)
 
 // Indexed by report id (the wire id). Every limit is the Max of the row's control as laid out.
 constexpr std::array<ReportRow, kReportRows> kRows{{
-    row(R::Status, -1),                                   // 0 Mute
-    row(R::Level, 250),                                   // 1 EchoDelay
-    row(R::Level, 40),                                    // 2 EchoRepat
-    row(R::Level, 40),                                    // 3 ReverbTime
-    row(R::Level, 40),                                    // 4 ReverbVolume
-    row(R::Level, 40),                                    // 5 EffectVolume
-    row(R::Gain, 20),                                     // 6 MicEQ100Hz
-    row(R::Gain, 20),                                     // 7 MicEQ300Hz
-    row(R::Gain, 20),                                     // 8 MicEQ900Hz
-    row(R::Gain, 20),                                     // 9 MicEQ2k7Hz
-    row(R::Gain, 20),                                     // 10 MicEQ8kHz
-    row(R::Level, 40),                                    // 11 MicExciter
-    group(Group::EchoMode, 3),                            // 12
-    group(Group::FeedbackClass, 3),                       // 13
-    row(R::Range, 120),                                   // 14 FeedbackTime, ms
-    row(R::Gain, 20),                                     // 15 MusicTreble
-    row(R::Gain, 20),                                     // 16 MusicMid
-    row(R::Gain, 20),                                     // 17 MusicBass
-    group(Group::MusicPitch, 10),                         // 18
-    group(Group::MusicVocal, 3),                          // 19
-    row(R::Range, 160),                                   // 20 SubwoofLpf, Hz
-    row(R::Balance, 20),                                  // 21 MusicBalance
-    guarded(R::GuardedCheck, Control::SuperBass, 1),      // 22
-    row(R::Level, 40),                                    // 23 MicNoiseGate
-    row(R::OptionPair, 1),                                // 24 SurroundMode1/2
-    row(R::Level, 20),                                    // 25 SingSubwoofVolume
-    {R::Source, -1, Group::MusicSelect, kNoControl, false}, // 26
-    group(Group::KaraokeMode, 5),                         // 27
-    guarded(R::GuardedCheck, Control::SubwoofPhase, 1),   // 28
+    row(R::Status, -1),                                      // 0 Mute
+    row(R::Level, 250),                                      // 1 EchoDelay
+    row(R::Level, 40),                                       // 2 EchoRepat
+    row(R::Level, 40),                                       // 3 ReverbTime
+    row(R::Level, 40),                                       // 4 ReverbVolume
+    row(R::Level, 40),                                       // 5 EffectVolume
+    row(R::Gain, 20),                                        // 6 MicEQ100Hz
+    row(R::Gain, 20),                                        // 7 MicEQ300Hz
+    row(R::Gain, 20),                                        // 8 MicEQ900Hz
+    row(R::Gain, 20),                                        // 9 MicEQ2k7Hz
+    row(R::Gain, 20),                                        // 10 MicEQ8kHz
+    row(R::Level, 40),                                       // 11 MicExciter
+    group(Group::EchoMode, 3),                               // 12
+    group(Group::FeedbackClass, 3),                          // 13
+    row(R::Range, 120),                                      // 14 FeedbackTime, ms
+    row(R::Gain, 20),                                        // 15 MusicTreble
+    row(R::Gain, 20),                                        // 16 MusicMid
+    row(R::Gain, 20),                                        // 17 MusicBass
+    group(Group::MusicPitch, 10),                            // 18
+    group(Group::MusicVocal, 3),                             // 19
+    row(R::Range, 160),                                      // 20 SubwoofLpf, Hz
+    row(R::Balance, 20),                                     // 21 MusicBalance
+    guarded(R::GuardedCheck, Control::SuperBass, 1),         // 22
+    row(R::Level, 40),                                       // 23 MicNoiseGate
+    row(R::OptionPair, 1),                                   // 24 SurroundMode1/2
+    row(R::Level, 20),                                       // 25 SingSubwoofVolume
+    {R::Source, -1, Group::MusicSelect, kNoControl, false},  // 26
+    group(Group::KaraokeMode, 5),                            // 27
+    guarded(R::GuardedCheck, Control::SubwoofPhase, 1),      // 28
     guarded(R::GuardedSpinner, Control::MaxMusicVolume, 62), // 29
-    guarded(R::GuardedSpinner, Control::MaxMicVolume, 42), // 30
-    row(R::Level, 62),                                    // 31 MusicVolume
-    row(R::Level, 42),                                    // 32 MicVolume
-    row(R::Level, 20),                                    // 33 SurroundVolume
-    row(R::Level, 20),                                    // 34 CenterVolume
-    row(R::Level, 20),                                    // 35 SubwoofVolume
-    online(row(R::Level, 62)),                            // 36 BgmVolume
-    online(group(Group::RunMode, 4)),                     // 37
+    guarded(R::GuardedSpinner, Control::MaxMicVolume, 42),   // 30
+    row(R::Level, 62),                                       // 31 MusicVolume
+    row(R::Level, 42),                                       // 32 MicVolume
+    row(R::Level, 20),                                       // 33 SurroundVolume
+    row(R::Level, 20),                                       // 34 CenterVolume
+    row(R::Level, 20),                                       // 35 SubwoofVolume
+    online(row(R::Level, 62)),                               // 36 BgmVolume
+    online(group(Group::RunMode, 4)),                        // 37
 }};
 
 } // namespace

@@ -26,10 +26,10 @@ enum class RowKind {
 struct ReportRow
 {
     RowKind kind;
-    int limit;           // values above it are refused; -1: none
-    Group group;         // ButtonGroup and Source rows
-    Control control;     // GuardedCheck and GuardedSpinner rows
-    bool goesOnline;     // rows 36 and 37 complete a connection
+    int limit;       // values above it are refused; -1: none
+    Group group;     // ButtonGroup and Source rows
+    Control control; // GuardedCheck and GuardedSpinner rows
+    bool goesOnline; // rows 36 and 37 complete a connection
 };
 
 inline constexpr int kReportRows = 38;

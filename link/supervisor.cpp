@@ -6,8 +6,7 @@ Supervisor::Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, D
                        LinkHost &host)
     : m_port(port), m_transmitter(transmitter), m_cmd(transmitter.state()), m_rx(rx),
       m_decoder(decoder), m_host(host)
-{
-}
+{}
 
 void Supervisor::RunTimer_Timer()
 {

@@ -26,6 +26,7 @@ PortError Transmitter::SendComFrame()
 
 void Transmitter::issue(std::uint8_t cmdId, std::uint8_t value)
 {
+    ++m_commands;
     m_state.CmdId = cmdId;
     m_state.CmdValue = value;
     const PortError error = SendComFrame();

@@ -11,7 +11,7 @@ namespace qj {
 class Transmitter
 {
 public:
-    static constexpr std::int16_t kFirstReplyTicks = 100; // first wait after a new command
+    static constexpr std::int16_t kFirstReplyTicks = 100;  // first wait after a new command
     static constexpr std::int16_t kResendReplyTicks = 200; // wait after every resend
     static constexpr std::uint8_t kTransmissions = 10;     // a command goes out at most this often
 
@@ -33,18 +33,19 @@ public:
     // Hands a failed write (of a command or of a reply byte) to the failure handler.
     void reportFailure(PortError error);
 
-    // Frames written since start-up.
+    // Frames written since start-up, and new commands issued since start-up.
     std::uint32_t transmissions() const { return m_transmissions; }
+    std::uint32_t commands() const { return m_commands; }
 
     CommandState &state() { return m_state; }
     Port &port() { return m_port; }
 
 private:
-
     Port &m_port;
     CommandState &m_state;
     std::function<void(PortError)> m_onFailure;
     std::uint32_t m_transmissions = 0;
+    std::uint32_t m_commands = 0;
 };
 
 } // namespace qj

@@ -14,15 +14,24 @@ enum class Step { Disable, Status, Group, Slider, Spinner, Check, Option, MuteOf
 struct OfflineStep
 {
     Step step;
-    int wireId = -1;               // Slider
-    Group group = Group::SaveMode; // Group: lit button from the group table (-1 none)
+    int wireId = -1;                 // Slider
+    Group group = Group::SaveMode;   // Group: lit button from the group table (-1 none)
     Control control = Control::Mute; // Spinner, Check, Option
-    int value = 0;                 // Slider: parameter value; Spinner, Check: control value
+    int value = 0;                   // Slider: parameter value; Spinner, Check: control value
 };
 
-constexpr OfflineStep slider(int wireId, int value) { return {Step::Slider, wireId, Group::SaveMode, Control::Mute, value}; }
-constexpr OfflineStep group(Group g) { return {Step::Group, -1, g}; }
-constexpr OfflineStep set(Step s, Control c, int value) { return {s, -1, Group::SaveMode, c, value}; }
+constexpr OfflineStep slider(int wireId, int value)
+{
+    return {Step::Slider, wireId, Group::SaveMode, Control::Mute, value};
+}
+constexpr OfflineStep group(Group g)
+{
+    return {Step::Group, -1, g};
+}
+constexpr OfflineStep set(Step s, Control c, int value)
+{
+    return {s, -1, Group::SaveMode, c, value};
+}
 
 constexpr std::array<OfflineStep, 43> kSteps{{
     {Step::Disable},
@@ -30,10 +39,10 @@ constexpr std::array<OfflineStep, 43> kSteps{{
     group(Group::MusicSelect),
     group(Group::MusicVocal),
     group(Group::MusicPitch),
-    slider(15, 10), // MusicTreble 0dB
-    slider(16, 10), // MusicMid
-    slider(17, 10), // MusicBass
-    slider(21, 10), // MusicBalance
+    slider(15, 10),  // MusicTreble 0dB
+    slider(16, 10),  // MusicMid
+    slider(17, 10),  // MusicBass
+    slider(21, 10),  // MusicBalance
     slider(20, 100), // SubwoofLpf 100Hz
     set(Step::Spinner, Control::MaxMusicVolume, 62),
     set(Step::Spinner, Control::MaxMicVolume, 42),
@@ -51,9 +60,9 @@ constexpr std::array<OfflineStep, 43> kSteps{{
     slider(8, 10),
     slider(9, 10),
     slider(10, 10),
-    slider(11, 0), // MicExciter
-    slider(23, 20), // MicNoiseGate
-    slider(25, 0), // SingSubwoofVolume
+    slider(11, 0),   // MicExciter
+    slider(23, 20),  // MicNoiseGate
+    slider(25, 0),   // SingSubwoofVolume
     slider(14, 100), // FeedbackTime 100ms
     group(Group::FeedbackClass),
     slider(1, 180), // EchoDelay
@@ -96,7 +105,8 @@ void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts
             for (int i = 0; i < g.count; ++i)
                 panel.setButtonColour(s.group, i, ButtonColour::Face);
             if (g.offlineChoice >= 0) {
-                const bool neutral = s.group == Group::MusicPitch && g.offlineChoice == kPitchNeutralIndex;
+                const bool neutral =
+                    s.group == Group::MusicPitch && g.offlineChoice == kPitchNeutralIndex;
                 panel.setButtonColour(s.group, g.offlineChoice,
                                       neutral ? ButtonColour::Green : ButtonColour::Red);
             }
@@ -111,8 +121,8 @@ void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts
         }
         case Step::Spinner: {
             panel.setValue(s.control, s.value); // runs the spinner's handler when it changes
-            const int limitId = s.control == Control::MaxMusicVolume ? wire::kMaxMusicVolume
-                                                                     : wire::kMaxMicVolume;
+            const int limitId =
+                s.control == Control::MaxMusicVolume ? wire::kMaxMusicVolume : wire::kMaxMicVolume;
             panel.setDisplayCaption(limitId, QString::number(panel.value(s.control)));
             break;
         }
@@ -132,6 +142,35 @@ void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts
             break;
         }
     }
+}
+
+} // namespace qj
+
+namespace qj {
+
+Preset offlinePreset()
+{
+    Preset preset;
+    for (int id : presetIds()) {
+        int &v = preset.values[static_cast<std::size_t>(id)];
+        switch (parameter(id).kind) {
+        case ControlKind::Slider:
+            v = offlineDefault(id);
+            break;
+        case ControlKind::Group:
+            for (const ButtonGroup &g : buttonGroups())
+                if (g.wireId == id)
+                    v = groupValue(g.group, g.offlineChoice);
+            break;
+        case ControlKind::Spinner:
+            v = parameter(id).max;
+            break;
+        default:
+            v = 0; // check boxes clear, surround "L/R"
+            break;
+        }
+    }
+    return preset;
 }
 
 } // namespace qj

@@ -18,3 +18,12 @@ void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts
 int offlineDefault(int wireId);
 
 } // namespace qj
+
+#include "params/preset.h"
+
+namespace qj {
+
+// The offline defaults as a preset, for the reset.
+Preset offlinePreset();
+
+} // namespace qj

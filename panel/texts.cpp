@@ -31,12 +31,14 @@ void Texts::ShowConnect()
 
 void Texts::ShowNotCom()
 {
-    m_panel.showMessage(pick(u"   找不到有效的\r\n串行通讯端口！！！", u"  Can not find a valid\r\nCom port！！！"));
+    m_panel.showMessage(pick(u"   找不到有效的\r\n串行通讯端口！！！",
+                             u"  Can not find a valid\r\nCom port！！！"));
 }
 
 void Texts::ShowSelectCom()
 {
-    m_panel.showMessage(pick(u"   请选择有效的\r\n串行通讯端口！！！", u"  Please select a valid\r\nCom port！！！"));
+    m_panel.showMessage(pick(u"   请选择有效的\r\n串行通讯端口！！！",
+                             u"  Please select a valid\r\nCom port！！！"));
 }
 
 void Texts::ShowOffline()

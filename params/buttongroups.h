@@ -7,7 +7,16 @@
 namespace qj {
 
 // The eight command-button groups. Each holds its choice only in its buttons' colours.
-enum class Group { MusicSelect, MusicVocal, MusicPitch, FeedbackClass, KaraokeMode, EchoMode, RunMode, SaveMode };
+enum class Group {
+    MusicSelect,
+    MusicVocal,
+    MusicPitch,
+    FeedbackClass,
+    KaraokeMode,
+    EchoMode,
+    RunMode,
+    SaveMode
+};
 
 inline constexpr int kGroupCount = 8;
 inline constexpr int kMaxGroupButtons = 11;
@@ -16,10 +25,10 @@ struct ButtonGroup
 {
     Group group;
     std::string_view name;
-    int wireId;           // -1: SaveMode sends nothing
-    int count;            // buttons, indices 0..count-1
+    int wireId; // -1: SaveMode sends nothing
+    int count;  // buttons, indices 0..count-1
     std::array<std::string_view, kMaxGroupButtons> captions;
-    int offlineChoice;    // lit by the offline state; -1 none
+    int offlineChoice; // lit by the offline state; -1 none
 
     constexpr std::uint8_t cmdId() const { return static_cast<std::uint8_t>(wireId + 1); }
 };

@@ -6,8 +6,7 @@ namespace qj {
 
 ButtonHandler::ButtonHandler(PanelAccess &panel, Transmitter &transmitter)
     : m_panel(panel), m_transmitter(transmitter)
-{
-}
+{}
 
 void ButtonHandler::GroupClick(Group group, int index)
 {
@@ -52,7 +51,8 @@ void ButtonHandler::OptionClick(Control option)
 {
     if (!m_panel.isEnabled(Control::Mute) || !m_panel.isEnabled(option))
         return;
-    m_transmitter.issue(parameter(wire::kSurround).cmdId(), option == Control::SurroundMode1 ? 0 : 1);
+    m_transmitter.issue(parameter(wire::kSurround).cmdId(),
+                        option == Control::SurroundMode1 ? 0 : 1);
 }
 
 } // namespace qj

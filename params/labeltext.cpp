@@ -12,7 +12,8 @@ QString labelText(LabelStyle style, int p)
     case LabelStyle::Gain:
         if (g == 0)
             return QStringLiteral("0dB");
-        return (g > 0 ? QStringLiteral("+") : QString()) + QString::number(g) + QStringLiteral("dB");
+        return (g > 0 ? QStringLiteral("+") : QString()) + QString::number(g) +
+               QStringLiteral("dB");
     case LabelStyle::Balance:
         if (g == 0)
             return QStringLiteral("0dB");

@@ -27,7 +27,7 @@ struct Parameter
     std::uint8_t wireId;
     std::string_view control; // name of the control that sets it
     ControlKind kind;
-    int min;                  // value bytes the parameter takes
+    int min; // value bytes the parameter takes
     int max;
     LabelStyle style;
     std::string_view meaning;
@@ -39,9 +39,9 @@ inline constexpr int kParameterCount = 38;
 
 // Wire ids with a fixed meaning elsewhere in the program.
 namespace wire {
-inline constexpr std::uint8_t kStatus = 0;          // connect (1) and mute (10) requests
-inline constexpr std::uint8_t kMuteValue = 10;      // value of the mute request and report
-inline constexpr std::uint8_t kConnectValue = 1;    // value of the connect request
+inline constexpr std::uint8_t kStatus = 0;       // connect (1) and mute (10) requests
+inline constexpr std::uint8_t kMuteValue = 10;   // value of the mute request and report
+inline constexpr std::uint8_t kConnectValue = 1; // value of the connect request
 inline constexpr std::uint8_t kFeedbackTime = 14;
 inline constexpr std::uint8_t kSubwoofLpf = 20;
 inline constexpr std::uint8_t kSuperBass = 22;

@@ -7,8 +7,7 @@ namespace qj {
 
 SliderHandler::SliderHandler(PanelAccess &panel, Transmitter &transmitter)
     : m_panel(panel), m_transmitter(transmitter)
-{
-}
+{}
 
 void SliderHandler::Scroll(int wireId)
 {
@@ -16,7 +15,8 @@ void SliderHandler::Scroll(int wireId)
     if (param.kind != ControlKind::Slider)
         return;
     // The top of the track is Min and stands for the largest value.
-    const int p = m_panel.sliderMin(wireId) + m_panel.sliderMax(wireId) - m_panel.sliderValue(wireId);
+    const int p =
+        m_panel.sliderMin(wireId) + m_panel.sliderMax(wireId) - m_panel.sliderValue(wireId);
     const QString caption = labelText(param.style, p);
     m_panel.setDisplayCaption(wireId, caption);
     m_panel.setSliderTip(wireId, caption.trimmed());

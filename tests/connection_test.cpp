@@ -17,8 +17,8 @@ TEST(Connection, ThePortNumberComesFromTheBox)
     {
         const char16_t *text;
         int number;
-    } cases[] = {{u"5", 5},   {u" 7", 7}, {u"7 ", 7},   {u"ab", 0},  {u"", 0},  {u"2.5", 2},
-                 {u"3.5", 4}, {u"5x", 5}, {u"-1", -1},  {u"99", 99}, {u"０", 0}, {u"1e", 1}};
+    } cases[] = {{u"5", 5},   {u" 7", 7}, {u"7 ", 7},  {u"ab", 0},  {u"", 0},   {u"2.5", 2},
+                 {u"3.5", 4}, {u"5x", 5}, {u"-1", -1}, {u"99", 99}, {u"０", 0}, {u"1e", 1}};
     for (const Case &c : cases)
         EXPECT_EQ(Connection::portNumberFrom(QString::fromUtf16(c.text)), c.number)
             << QString::fromUtf16(c.text).toStdString();
@@ -121,9 +121,9 @@ TEST(Connection, ReportsAfterTheConnectCommandBringThePanelOnline)
     rig.port.arrive({0xAA}); // acknowledgement
     rig.tick(5);
     ASSERT_EQ(rig.cmd.CmdId, 0);
-    const std::uint8_t settings[38] = {0, 100, 10, 11, 12, 13, 5, 6, 7, 8, 9, 14, 2, 1, 90, 15,
-                                       16, 17, 3, 1, 120, 13, 1, 18, 1, 19, 10, 4, 0, 60, 40, 50,
-                                       35, 11, 12, 13, 44, 2};
+    const std::uint8_t settings[38] = {0,  100, 10, 11, 12, 13, 5,  6,   7,  8,  9,  14, 2,
+                                       1,  90,  15, 16, 17, 3,  1,  120, 13, 1,  18, 1,  19,
+                                       10, 4,   0,  60, 40, 50, 35, 11,  12, 13, 44, 2};
     for (std::uint8_t id = 0; id < 38; ++id) {
         const frame::Frame f = frame::make(id, settings[id]);
         rig.port.received.insert(rig.port.received.end(), f.begin(), f.end());

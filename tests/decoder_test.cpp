@@ -54,7 +54,8 @@ TEST_F(DecoderTest, EachBurstGetsOneReplyByte)
         rig.port.open = true;
         const Bytes written = deliverTo(rig, c.burst);
         EXPECT_EQ(written, Bytes{c.reply}) << c.what;
-        EXPECT_EQ(rig.panel.displayCaption(1), QString::fromLatin1(c.echoDelayApplied ? "100" : "180"))
+        EXPECT_EQ(rig.panel.displayCaption(1),
+                  QString::fromLatin1(c.echoDelayApplied ? "100" : "180"))
             << c.what;
         EXPECT_EQ(rig.panel.sliderValue(1), c.echoDelayApplied ? 150 : 70) << c.what;
         // Closing steps, in order, on every path.

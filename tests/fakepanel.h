@@ -100,7 +100,8 @@ public:
         else if (c == Control::SurroundMode1 || c == Control::SurroundMode2) {
             if (v == 0 || value(c) != 0)
                 return; // an option is only ever selected, and re-selecting changes nothing
-            values[c == Control::SurroundMode1 ? Control::SurroundMode2 : Control::SurroundMode1] = 0;
+            values[c == Control::SurroundMode1 ? Control::SurroundMode2 : Control::SurroundMode1] =
+                0;
         }
         if (value(c) == v)
             return;

@@ -12,16 +12,19 @@ namespace qj::test {
 class FakePort : public Port
 {
 public:
-    std::vector<std::uint8_t> received;             // waiting to be read
-    std::vector<std::vector<std::uint8_t>> writes;  // one entry per output call
-    std::vector<std::string> log;                   // "discardIn", "discardOut", "out", "in"
+    std::vector<std::uint8_t> received;            // waiting to be read
+    std::vector<std::vector<std::uint8_t>> writes; // one entry per output call
+    std::vector<std::string> log;                  // "discardIn", "discardOut", "out", "in"
     bool open = false;
     int number = 1;
-    PortError openError = PortError::None;   // what the next open fails with
-    PortError writeError = PortError::None;  // what every write fails with
-    int shortRead = -1;                      // >= 0: input hands over at most this many bytes
+    PortError openError = PortError::None;  // what the next open fails with
+    PortError writeError = PortError::None; // what every write fails with
+    int shortRead = -1;                     // >= 0: input hands over at most this many bytes
 
-    void arrive(std::initializer_list<std::uint8_t> bytes) { received.insert(received.end(), bytes); }
+    void arrive(std::initializer_list<std::uint8_t> bytes)
+    {
+        received.insert(received.end(), bytes);
+    }
     std::vector<std::uint8_t> allWritten() const
     {
         std::vector<std::uint8_t> all;

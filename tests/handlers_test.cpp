@@ -42,10 +42,10 @@ TEST(SliderHandler, WorkedFramesAndTexts)
         const char *text;
         Bytes frame;
     } cases[] = {
-        {31, 0, "62", {0xAA, 0x1F, 0x3E, 0xF8}}, {31, 62, "0", {0xAA, 0x1F, 0x00, 0x36}},
+        {31, 0, "62", {0xAA, 0x1F, 0x3E, 0xF8}},  {31, 62, "0", {0xAA, 0x1F, 0x00, 0x36}},
         {6, 10, "0dB", {0xAA, 0x06, 0x0A, 0x45}}, {21, 7, "+3dB", frameOf(21, 13)},
-        {21, 13, "+3dB", frameOf(21, 7)},       {20, 40, "160Hz", frameOf(20, 160)},
-        {20, 160, "40Hz", frameOf(20, 40)},     {14, 80, "120ms", frameOf(14, 120)},
+        {21, 13, "+3dB", frameOf(21, 7)},         {20, 40, "160Hz", frameOf(20, 160)},
+        {20, 160, "40Hz", frameOf(20, 40)},       {14, 80, "120ms", frameOf(14, 120)},
         {14, 120, "80ms", frameOf(14, 80)},
     };
     for (const Case &c : cases) {
@@ -114,10 +114,11 @@ TEST(ButtonHandler, GroupClicksLightAndSend)
         rig.buttons.GroupClick(c.group, c.index);
         const ButtonGroup &g = buttonGroup(c.group);
         for (int i = 0; i < g.count; ++i)
-            EXPECT_EQ(rig.panel.buttonColour(c.group, i), i == c.index ? c.colour : ButtonColour::Face)
+            EXPECT_EQ(rig.panel.buttonColour(c.group, i),
+                      i == c.index ? c.colour : ButtonColour::Face)
                 << g.name << " " << i;
-        const std::vector<Bytes> expected = c.frame.empty() ? std::vector<Bytes>{}
-                                                             : std::vector<Bytes>{c.frame};
+        const std::vector<Bytes> expected =
+            c.frame.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{c.frame};
         EXPECT_EQ(rig.frames(), expected) << g.name;
     }
 }

@@ -50,23 +50,41 @@ struct SliderCase
 TEST(ReportRows, SlidersShowTheReportedValueInTheirStyle)
 {
     const SliderCase cases[] = {
-        {31, 62, 0xAA, "62", 0},      {31, 63, 0x55, nullptr, -1}, {31, 40, 0xAA, "40", 22},
-        {1, 100, 0xAA, "100", 150},   {1, 250, 0xAA, "250", 0},    {1, 251, 0x55, nullptr, -1},
-        {6, 10, 0xAA, "0dB", 10},     {6, 20, 0xAA, "+10dB", 0},   {6, 0, 0xAA, "-10dB", 20},
-        {6, 21, 0x55, nullptr, -1},   {17, 13, 0xAA, "+3dB", 7},   {21, 4, 0xAA, "+6dB", 16},
-        {21, 16, 0xAA, "+6dB", 4},    {21, 10, 0xAA, "0dB", 10},   {20, 20, 0xAA, "40Hz", 160},
-        {20, 100, 0xAA, "100Hz", 100}, {20, 161, 0x55, nullptr, -1}, {14, 90, 0xAA, "90ms", 110},
-        {14, 120, 0xAA, "120ms", 80}, {14, 121, 0x55, nullptr, -1},
+        {31, 62, 0xAA, "62", 0},
+        {31, 63, 0x55, nullptr, -1},
+        {31, 40, 0xAA, "40", 22},
+        {1, 100, 0xAA, "100", 150},
+        {1, 250, 0xAA, "250", 0},
+        {1, 251, 0x55, nullptr, -1},
+        {6, 10, 0xAA, "0dB", 10},
+        {6, 20, 0xAA, "+10dB", 0},
+        {6, 0, 0xAA, "-10dB", 20},
+        {6, 21, 0x55, nullptr, -1},
+        {17, 13, 0xAA, "+3dB", 7},
+        {21, 4, 0xAA, "+6dB", 16},
+        {21, 16, 0xAA, "+6dB", 4},
+        {21, 10, 0xAA, "0dB", 10},
+        {20, 20, 0xAA, "40Hz", 160},
+        {20, 100, 0xAA, "100Hz", 100},
+        {20, 161, 0x55, nullptr, -1},
+        {14, 90, 0xAA, "90ms", 110},
+        {14, 120, 0xAA, "120ms", 80},
+        {14, 121, 0x55, nullptr, -1},
         // Below the range's floor: raised to 40; the feedback time's thumb stops at its end.
-        {14, 0, 0xAA, "40ms", 120},   {14, 79, 0xAA, "79ms", 120}, {23, 40, 0xAA, "40", 0},
-        {25, 21, 0x55, nullptr, -1},  {36, 62, 0xAA, "62", 0},     {32, 42, 0xAA, "42", 0},
+        {14, 0, 0xAA, "40ms", 120},
+        {14, 79, 0xAA, "79ms", 120},
+        {23, 40, 0xAA, "40", 0},
+        {25, 21, 0x55, nullptr, -1},
+        {36, 62, 0xAA, "62", 0},
+        {32, 42, 0xAA, "42", 0},
     };
     for (const SliderCase &c : cases) {
         LinkRig rig;
         const QString before = rig.panel.displayCaption(c.id);
         const int beforeValue = rig.panel.sliderValue(c.id);
         EXPECT_EQ(report(rig, c.id, c.value), c.reply) << int(c.id) << "/" << int(c.value);
-        EXPECT_EQ(rig.panel.displayCaption(c.id), c.caption ? QString::fromLatin1(c.caption) : before)
+        EXPECT_EQ(rig.panel.displayCaption(c.id),
+                  c.caption ? QString::fromLatin1(c.caption) : before)
             << int(c.id) << "/" << int(c.value);
         EXPECT_EQ(rig.panel.sliderValue(c.id), c.sliderValue < 0 ? beforeValue : c.sliderValue)
             << int(c.id) << "/" << int(c.value);

@@ -144,7 +144,7 @@ TEST_F(SupervisorTest, AQuietBurstIsDecodedOnTheFirstUnchangedLook)
 TEST_F(SupervisorTest, ACountLeftFromBeforeACommandDecodesOnTheFirstLook)
 {
     rig.port.arrive({0x01, 0x02, 0x03, 0x04});
-    rig.tick(); // RxCount 4 recorded while idle
+    rig.tick();           // RxCount 4 recorded while idle
     rig.tx.issue(32, 40); // discards the input, keeps RxCount
     rig.port.arrive({0xAA});
     rig.tick(); // acknowledged

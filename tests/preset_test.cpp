@@ -1,0 +1,262 @@
+#include "linkrig.h"
+#include "params/preset.h"
+#include "params/presetpush.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace qj {
+namespace {
+
+using test::LinkRig;
+using Bytes = std::vector<std::uint8_t>;
+
+// A panel moved well away from its defaults, the way a session leaves it.
+void changeEverything(LinkRig &rig)
+{
+    rig.panel.setValue(Control::MaxMusicVolume, 50);
+    rig.panel.setValue(Control::MaxMicVolume, 33);
+    for (const Parameter &p : parameters()) {
+        if (p.kind != ControlKind::Slider)
+            continue;
+        rig.panel.setSliderValue(p.wireId, rig.panel.sliderMin(p.wireId) + 3);
+        rig.sliders.Scroll(p.wireId);
+    }
+    rig.buttons.GroupClick(Group::MusicSelect, 2);
+    rig.buttons.GroupClick(Group::MusicPitch, 9);
+    rig.buttons.GroupClick(Group::EchoMode, 1);
+    rig.buttons.GroupClick(Group::FeedbackClass, 3);
+    rig.buttons.GroupClick(Group::KaraokeMode, 4);
+    rig.buttons.GroupClick(Group::MusicVocal, 2);
+    rig.panel.setValue(Control::SuperBass, 1);
+    rig.panel.setValue(Control::SubwoofPhase, 1);
+    rig.panel.setValue(Control::SurroundMode2, 1);
+}
+
+TEST(Preset, SaveChangeOpenGivesBackTheSamePanel)
+{
+    LinkRig rig;
+    changeEverything(rig);
+    const Preset saved = capturePreset(rig.panel);
+    const QByteArray file = writePreset(saved);
+
+    LinkRig other;
+    PresetProblem problem{};
+    const auto read = readPreset(file, &problem);
+    ASSERT_TRUE(read.has_value()) << problem.text(false).toStdString();
+    EXPECT_EQ(*read, saved);
+    applyPreset(other.panel, *read);
+    EXPECT_EQ(capturePreset(other.panel), saved);
+    for (int id : presetIds())
+        EXPECT_EQ(other.panel.displayCaption(id), rig.panel.displayCaption(id)) << id;
+    for (const ButtonGroup &g : buttonGroups())
+        for (int i = 0; g.wireId >= 0 && g.group != Group::RunMode && i < g.count; ++i)
+            EXPECT_EQ(other.panel.buttonColour(g.group, i), rig.panel.buttonColour(g.group, i));
+    EXPECT_EQ(other.panel.sliderMax(31), 50);
+    EXPECT_EQ(other.panel.sliderMax(32), 33);
+    EXPECT_TRUE(other.port.writes.empty()); // applying sends nothing
+}
+
+TEST(Preset, TheFileIsReadableAndOrderedByWireId)
+{
+    const QByteArray file = writePreset(offlinePreset());
+    EXPECT_TRUE(file.contains("\"format\": \"qj-karaoke-preset\""));
+    EXPECT_TRUE(file.contains("\"name\": \"EchoDelay\""));
+    EXPECT_LT(file.indexOf("\"EchoDelay\""), file.indexOf("\"BgmVolume\""));
+    EXPECT_FALSE(file.contains("\"RunMode\""));
+    EXPECT_FALSE(file.contains("\"Mute\""));
+}
+
+QByteArray edited(const QByteArray &from, const char *before, const char *after)
+{
+    QByteArray out = from;
+    out.replace(before, after);
+    return out;
+}
+
+TEST(Preset, MalformedFilesAreRefusedWithTheReason)
+{
+    const QByteArray good = writePreset(offlinePreset());
+    struct Case
+    {
+        const char *what;
+        QByteArray text;
+        PresetProblem::Kind kind;
+        const char *mentions;
+    } cases[] = {
+        {"empty", QByteArray(), PresetProblem::NotJson, ""},
+        {"truncated", good.left(good.size() / 2), PresetProblem::NotJson, ""},
+        {"not json", "EchoDelay=180", PresetProblem::NotJson, ""},
+        {"an array", "[1,2]", PresetProblem::NotAPreset, ""},
+        {"another format", edited(good, "qj-karaoke-preset", "other"), PresetProblem::NotAPreset,
+         ""},
+        {"version 2", edited(good, "\"version\": 1", "\"version\": 2"),
+         PresetProblem::UnknownVersion, "2"},
+        {"version text", edited(good, "\"version\": 1", "\"version\": \"1\""),
+         PresetProblem::UnknownVersion, "1"},
+        {"value as text", edited(good, "\"value\": 180", "\"value\": \"180\""),
+         PresetProblem::BadEntry, "EchoDelay"},
+        {"fractional value", edited(good, "\"value\": 180", "\"value\": 180.5"),
+         PresetProblem::BadEntry, "EchoDelay"},
+        {"out of range", edited(good, "\"value\": 180", "\"value\": 251"),
+         PresetProblem::OutOfRange, "EchoDelay"},
+        {"negative", edited(good, "\"value\": 180", "\"value\": -1"), PresetProblem::OutOfRange,
+         "EchoDelay"},
+        {"huge number", edited(good, "\"value\": 180", "\"value\": 1e300"), PresetProblem::BadEntry,
+         "EchoDelay"},
+        {"wrong name", edited(good, "\"EchoDelay\"", "\"EchoDelai\""), PresetProblem::NameMismatch,
+         "EchoDelai"},
+        {"unknown id", edited(good, "\"wireId\": 1\n", "\"wireId\": 37\n"),
+         PresetProblem::UnknownParameter, "EchoDelay"},
+        {"name of another", edited(good, "\"EchoRepat\"", "\"EchoDelay\""),
+         PresetProblem::NameMismatch, "EchoDelay"},
+        {"too large", QByteArray(Preset::kMaxFileSize + 1, ' '), PresetProblem::TooLarge, ""},
+        {"deeply nested", QByteArray(5000, '[') + QByteArray(5000, ']'), PresetProblem::NotJson,
+         ""},
+        {"level above limit", edited(good, "\"value\": 62", "\"value\": 20"),
+         PresetProblem::LevelAboveLimit, "MusicVolume"},
+    };
+    for (const Case &c : cases) {
+        PresetProblem problem{};
+        EXPECT_FALSE(readPreset(c.text, &problem).has_value()) << c.what;
+        EXPECT_EQ(problem.kind, c.kind) << c.what;
+        EXPECT_TRUE(problem.text(true).contains(QString::fromLatin1(c.mentions))) << c.what;
+        EXPECT_TRUE(problem.text(false).contains(QString::fromLatin1(c.mentions))) << c.what;
+        EXPECT_FALSE(problem.text(false).isEmpty()) << c.what;
+    }
+}
+
+TEST(Preset, AMissingParameterIsNamed)
+{
+    QJsonDocument doc = QJsonDocument::fromJson(writePreset(offlinePreset()));
+    QJsonObject root = doc.object();
+    QJsonArray list = root.value(QStringLiteral("parameters")).toArray();
+    list.removeAt(3);
+    root.insert(QStringLiteral("parameters"), list);
+    PresetProblem problem{};
+    EXPECT_FALSE(readPreset(QJsonDocument(root).toJson(), &problem).has_value());
+    EXPECT_EQ(problem.kind, PresetProblem::Missing);
+    EXPECT_EQ(problem.name, QStringLiteral("ReverbVolume"));
+
+    list.append(list.at(0));
+    list.insert(3, QJsonObject{{QStringLiteral("name"), QStringLiteral("ReverbVolume")},
+                               {QStringLiteral("wireId"), 4},
+                               {QStringLiteral("value"), 20}});
+    root.insert(QStringLiteral("parameters"), list);
+    EXPECT_FALSE(readPreset(QJsonDocument(root).toJson(), &problem).has_value());
+    EXPECT_EQ(problem.kind, PresetProblem::Duplicate);
+}
+
+TEST(Preset, ChangesLeaveOutTheLimitsAndWhatAlreadyAgrees)
+{
+    Preset shown = offlinePreset();
+    Preset wanted = shown;
+    wanted.values[1] = 100;
+    wanted.values[26] = 8;
+    wanted.values[26] = 2;
+    wanted.values[29] = 20;
+    wanted.values[31] = 20;
+    const std::vector<std::pair<int, int>> expected{{1, 100}, {26, 2}, {31, 20}};
+    EXPECT_EQ(presetChanges(shown, wanted), expected);
+    EXPECT_TRUE(presetChanges(shown, shown).empty());
+}
+
+struct PushTest : ::testing::Test
+{
+    LinkRig rig;
+    PresetPush push{rig.panel, rig.tx};
+    void SetUp() override { rig.goOnline(); }
+
+    // Ticks, acknowledging every command a few ticks after it went out.
+    PresetPush::State run(int ticks, bool acknowledge = true)
+    {
+        std::size_t answered = rig.port.writes.size() - 1;
+        for (int t = 0; t < ticks; ++t) {
+            if (acknowledge && rig.port.writes.size() > answered + 1 && t % 3 == 0) {
+                answered = rig.port.writes.size() - 1;
+                rig.port.arrive({0xAA});
+            }
+            rig.tick();
+            const PresetPush::State s = push.poll();
+            if (s != PresetPush::State::Running && s != PresetPush::State::Idle)
+                return s;
+        }
+        return push.running() ? PresetPush::State::Running : PresetPush::State::Idle;
+    }
+};
+
+TEST_F(PushTest, OneCommandInFlightUntilEveryChangeIsAcknowledged)
+{
+    const std::vector<std::pair<int, int>> changes{{1, 100}, {12, 3}, {22, 1}, {31, 40}};
+    ASSERT_EQ(push.start(changes), PresetPush::State::Running);
+    EXPECT_EQ(rig.frames().size(), 1u); // only the first goes out at once
+    std::size_t answered = 0;
+    PresetPush::State s = PresetPush::State::Running;
+    for (int t = 0; t < 200 && s == PresetPush::State::Running; ++t) {
+        // Never more frames than acknowledgements + 1: one in flight.
+        ASSERT_LE(rig.frames().size(), answered + 1);
+        if (t % 5 == 4 && rig.frames().size() == answered + 1) {
+            rig.port.arrive({0xAA});
+            ++answered;
+        }
+        rig.tick();
+        s = push.poll();
+    }
+    EXPECT_EQ(s, PresetPush::State::Done);
+    EXPECT_EQ(push.acknowledged(), 4);
+    const std::vector<Bytes> expected{{0xAA, 0x01, 100, std::uint8_t(0x55 - 1 - 100)},
+                                      {0xAA, 0x0C, 0x03, 0x46},
+                                      {0xAA, 0x16, 0x01, 0x3E},
+                                      {0xAA, 0x1F, 0x28, 0x0E}};
+    EXPECT_EQ(rig.frames(), expected);
+}
+
+TEST_F(PushTest, ALinkFailureStopsItAndSaysHowFarItGot)
+{
+    push.start({{1, 100}, {2, 5}, {3, 6}});
+    rig.port.arrive({0xAA});
+    rig.tick();
+    ASSERT_EQ(push.poll(), PresetPush::State::Running);
+    EXPECT_EQ(run(3000, false), PresetPush::State::Stopped);
+    EXPECT_EQ(push.acknowledged(), 1);
+    EXPECT_EQ(push.total(), 3);
+    EXPECT_EQ(rig.errors, 1);
+    EXPECT_FALSE(push.running());
+}
+
+TEST_F(PushTest, AReplacedCommandIsSentAgainUnlessTheUserChangedThatSetting)
+{
+    rig.panel.setSliderValue(1, 150);
+    rig.panel.setDisplayCaption(1, QStringLiteral("100"));
+    push.start({{1, 100}, {2, 5}});
+    rig.buttons.GroupClick(Group::EchoMode, 2); // replaces the pending echo delay
+    rig.port.arrive({0xAA});
+    rig.tick();
+    push.poll();
+    EXPECT_EQ(rig.frames().back(), (Bytes{0xAA, 0x01, 100, std::uint8_t(0x55 - 1 - 100)})); // again
+    rig.port.arrive({0xAA});
+    rig.tick();
+    push.poll();
+    EXPECT_EQ(rig.frames().back()[1], 2); // then the next one
+
+    rig.panel.setSliderValue(2, 10); // the user moves that very slider: theirs stands
+    rig.sliders.Scroll(2);
+    rig.port.arrive({0xAA});
+    rig.tick();
+    EXPECT_EQ(push.poll(), PresetPush::State::Done);
+    EXPECT_EQ(rig.frames().back(), (Bytes{0xAA, 0x02, 30, std::uint8_t(0x55 - 2 - 30)}));
+}
+
+TEST_F(PushTest, NothingToSendIsDoneAndOfflineIsStopped)
+{
+    EXPECT_EQ(push.start({}), PresetPush::State::Done);
+    rig.panel.setEnabled(Control::Mute, false);
+    EXPECT_EQ(push.start({{1, 3}}), PresetPush::State::Stopped);
+    EXPECT_TRUE(rig.frames().empty());
+}
+
+} // namespace
+} // namespace qj
