@@ -1,0 +1,70 @@
+#include "link/tracingport.h"
+
+namespace qj {
+
+TracingPort::TracingPort(Port &inner, QTextStream &out) : m_inner(inner), m_out(out)
+{
+    m_clock.start();
+}
+
+PortError TracingPort::setCommPort(int number)
+{
+    const PortError e = m_inner.setCommPort(number);
+    m_out << QStringLiteral("%1 -- port %2%3\n")
+                 .arg(m_clock.nsecsElapsed() / 1e6, 10, 'f', 3)
+                 .arg(number)
+                 .arg(e == PortError::None ? QString()
+                                           : QStringLiteral(" refused (%1)").arg(int(e)));
+    m_out.flush();
+    return e;
+}
+
+PortError TracingPort::setPortOpen(bool open)
+{
+    const PortError e = m_inner.setPortOpen(open);
+    m_out << QStringLiteral("%1 -- %2 port %3%4\n")
+                 .arg(m_clock.nsecsElapsed() / 1e6, 10, 'f', 3)
+                 .arg(open ? QStringLiteral("open") : QStringLiteral("close"))
+                 .arg(m_inner.commPort())
+                 .arg(e == PortError::None ? QString()
+                                           : QStringLiteral(" failed (%1)").arg(int(e)));
+    m_out.flush();
+    return e;
+}
+
+void TracingPort::discardInput()
+{
+    // Read what is waiting first, so the trace shows every byte that came in.
+    m_inner.input(m_scratch);
+    if (!m_scratch.empty())
+        line("RX", m_scratch, " (discarded)");
+    m_inner.discardInput();
+}
+
+void TracingPort::input(std::vector<std::uint8_t> &into)
+{
+    m_inner.input(into);
+    if (!into.empty())
+        line("RX", into);
+}
+
+PortError TracingPort::output(std::span<const std::uint8_t> bytes)
+{
+    const PortError e = m_inner.output(bytes);
+    if (m_inner.portOpen() || e != PortError::None)
+        line("TX", bytes, e == PortError::None ? "" : " (failed)");
+    return e;
+}
+
+void TracingPort::line(const char *direction, std::span<const std::uint8_t> bytes, const char *note)
+{
+    m_out << QStringLiteral("%1 %2")
+                 .arg(m_clock.nsecsElapsed() / 1e6, 10, 'f', 3)
+                 .arg(QLatin1String(direction));
+    for (std::uint8_t b : bytes)
+        m_out << ' ' << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    m_out << note << '\n';
+    m_out.flush();
+}
+
+} // namespace qj

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/port.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QTextStream>
+
+namespace qj {
+
+// Wraps the port and writes every byte sent and received to a text stream, one frame or
+// byte per line with the time since start in milliseconds and the direction:
+//     1234.567 TX AA 1F 28 0E
+//     1236.102 RX AA
+// Received bytes thrown away unread are shown too, marked "(discarded)".
+class TracingPort : public Port
+{
+public:
+    TracingPort(Port &inner, QTextStream &out);
+
+    PortError setCommPort(int number) override;
+    int commPort() const override { return m_inner.commPort(); }
+    PortError setPortOpen(bool open) override;
+    bool portOpen() const override { return m_inner.portOpen(); }
+    int inBufferCount() override { return m_inner.inBufferCount(); }
+    void discardInput() override;
+    void discardOutput() override { m_inner.discardOutput(); }
+    void input(std::vector<std::uint8_t> &into) override;
+    PortError output(std::span<const std::uint8_t> bytes) override;
+
+private:
+    void line(const char *direction, std::span<const std::uint8_t> bytes, const char *note = "");
+
+    Port &m_inner;
+    QTextStream &m_out;
+    QElapsedTimer m_clock;
+    std::vector<std::uint8_t> m_scratch;
+};
+
+} // namespace qj
