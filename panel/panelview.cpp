@@ -7,8 +7,9 @@
 #include "panel/levelslider.h"
 #include "panel/spinbutton.h"
 
+#include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -52,6 +53,8 @@ PanelView::PanelView(QWidget *parent) : QWidget(parent)
     addControls();
     addLabels();
     orderFocus();
+    // Delivered after the focus events of a change: the option left behind is history then.
+    connect(qApp, &QApplication::focusChanged, this, [this] { m_optionLeft = nullptr; });
 }
 
 void PanelView::place(QWidget *widget, const QString &name)
@@ -140,6 +143,7 @@ void PanelView::addControls()
             if (selected)
                 emit optionSelected(control);
         });
+        option->installEventFilter(this);
         return option;
     };
     m_surround1 = addOption(Control::SurroundMode1, QStringLiteral("SurroundMode1"), tr("L/R"));
@@ -195,6 +199,30 @@ void PanelView::orderFocus()
     }
     for (qsizetype i = 1; i < m_focusChain.size(); ++i)
         setTabOrder(m_focusChain[i - 1], m_focusChain[i]);
+}
+
+bool PanelView::eventFilter(QObject *watched, QEvent *event)
+{
+    // The two options are one Tab stop, as an option group is: Tab and Backtab land on the
+    // selected one, and leaving it goes on past its partner (arrow keys move the selection).
+    QRadioButton *partner = watched == m_surround1   ? m_surround2
+                            : watched == m_surround2 ? m_surround1
+                                                     : nullptr;
+    if (partner && event->type() == QEvent::FocusOut) {
+        m_optionLeft = static_cast<QWidget *>(watched);
+    } else if (partner && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        const bool fromPartner = m_optionLeft == partner;
+        m_optionLeft = nullptr;
+        const bool tabbed = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
+        if (tabbed && partner->isChecked() && partner->isEnabled()) {
+            if (fromPartner)
+                focusNextPrevChild(reason == Qt::TabFocusReason);
+            else
+                partner->setFocus(reason);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 LevelSlider *PanelView::slider(int wireId) const

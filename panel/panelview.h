@@ -52,6 +52,9 @@ signals:
     void optionSelected(qj::Control option);  // the option that became selected
     void spinnerChanged(qj::Control spinner); // every change of its value
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void addSliders();
     void addGroups();
@@ -75,6 +78,7 @@ private:
     QLabel *m_lamp = nullptr;
     QLabel *m_status = nullptr;
     QList<QWidget *> m_focusChain;
+    QWidget *m_optionLeft = nullptr; // the option the focus just left, if it left one
 };
 
 } // namespace qj
