@@ -51,6 +51,8 @@ void Form1::fixWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    ensurePolished();
+    layout()->activate();
     adjustSize();
     if (const QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());

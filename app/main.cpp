@@ -5,13 +5,15 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <optional>
 
-int main(int argc, char *argv[])
+namespace {
+
+// Reads the command line without a display, so --help and --version work anywhere.
+// Returns an exit code when the program should end here.
+std::optional<int> parseCommandLine(int argc, char *argv[], qj::PortBindings &bindings)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("QJ"));
-    QApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
-
+    QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QCoreApplication::translate("main", "Control panel for the QJ karaoke processor."));
@@ -22,9 +24,8 @@ int main(int argc, char *argv[])
         QCoreApplication::translate("main", "Binds port number N (1 to 99) to DEVICE; repeatable."),
         QStringLiteral("N=DEVICE"));
     parser.addOption(portOption);
-    parser.process(app);
+    parser.process(app); // --help, --version and unknown options end the program here
 
-    qj::PortBindings bindings;
     for (const QString &binding : parser.values(portOption)) {
         if (!bindings.parseAndBind(binding)) {
             std::fprintf(
@@ -35,7 +36,20 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    return std::nullopt;
+}
 
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("QJ"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
+    qj::PortBindings bindings;
+    if (const std::optional<int> exitCode = parseCommandLine(argc, argv, bindings))
+        return *exitCode;
+
+    QApplication app(argc, argv);
     qj::Form1 form;
     form.serialPort()->bindings() = bindings;
     form.show();
