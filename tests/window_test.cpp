@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRawFont>
+#include <QScreen>
 #include <QTextLayout>
 
 #include <set>
@@ -205,6 +206,13 @@ TEST_F(WindowTest, FixedWindowWithItsCaptionIconTimerAndPort)
     EXPECT_EQ(view().mapTo(form.get(), QPoint(0, 0)).y(), form->menuBar()->height());
     EXPECT_EQ(form->height(), form->menuBar()->height() + 652);
     EXPECT_EQ(form->width(), 1009);
+
+    // It opens in the middle of its screen, give or take the frame added when it is shown.
+    const QPoint offCentre =
+        form->frameGeometry().center() - form->screen()->availableGeometry().center();
+    const QSize frame = form->frameGeometry().size() - form->size();
+    EXPECT_LE(std::abs(offCentre.x()), frame.width() + 1);
+    EXPECT_LE(std::abs(offCentre.y()), frame.height() + 1);
 
     // Trying to stretch it changes nothing.
     form->resize(1400, 900);
