@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace qj {
@@ -178,6 +179,7 @@ void WidgetPanel::showMessage(const QString &text)
 void WidgetPanel::showMessageBox(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("QJ"), text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setIcon(QIcon()); // some styles decorate it; the box has none
     box.exec();
 }
 

@@ -201,6 +201,8 @@ TEST_F(OfflineTest, TheMessageBoxHasTheTextOneOkNoIconAndTitleQJ)
         icon = box->icon();
         buttons = box->buttons().size();
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        EXPECT_TRUE(box->button(QMessageBox::Ok)->icon().isNull());
+        EXPECT_TRUE(box->isModal());
         box->button(QMessageBox::Ok)->click();
     });
     WidgetPanel::showMessageBox(form.get(), QStringLiteral("数据发送失败！！！"));
