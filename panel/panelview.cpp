@@ -28,19 +28,18 @@ QString nameOf(std::string_view name)
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-// The limit spinners, their value labels and the level their limit applies to.
+// The limit spinners and the wire ids their value labels are addressed by; the parameter map
+// gives each its name and range. Created at the bottom of the range, while their labels show
+// the top.
 struct SpinnerRow
 {
     Control control;
-    const char *name;
-    int max;         // Min is 1
-    int limitWireId; // the wire id its value label is addressed by
-    const char *designCaption;
+    int wireId;
 };
 
 constexpr SpinnerRow kSpinners[] = {
-    {Control::MaxMusicVolume, "MaxMusicVolume", 62, wire::kMaxMusicVolume, "62"},
-    {Control::MaxMicVolume, "MaxMicVolume", 42, wire::kMaxMicVolume, "42"},
+    {Control::MaxMusicVolume, wire::kMaxMusicVolume},
+    {Control::MaxMicVolume, wire::kMaxMicVolume},
 };
 
 } // namespace
@@ -150,19 +149,20 @@ void PanelView::addControls()
     m_surround2 = addOption(Control::SurroundMode2, QStringLiteral("SurroundMode2"), tr("L-R"));
 
     for (const SpinnerRow &row : kSpinners) {
+        const Parameter &param = parameter(row.wireId);
+        const QString name = nameOf(param.control);
         auto *spinner = new SpinButton(this);
-        place(spinner, QString::fromLatin1(row.name));
-        spinner->setRange(1, row.max);
-        spinner->setValue(1);
+        place(spinner, name);
+        spinner->setRange(param.min, param.max);
+        spinner->setValue(param.min);
         const Control control = row.control;
         connect(spinner, &SpinButton::changed, this,
                 [this, control] { emit spinnerChanged(control); });
         (row.control == Control::MaxMusicVolume ? m_maxMusic : m_maxMic) = spinner;
 
-        QLabel *display = addLabel(QString::fromLatin1(row.name) + QStringLiteral("Display"),
-                                   QString::fromLatin1(row.designCaption));
+        QLabel *display = addLabel(name + QStringLiteral("Display"), QString::number(param.max));
         styleValueLabel(*display, DisplayColours::WhiteOnMenuText);
-        m_displays[static_cast<std::size_t>(row.limitWireId)] = display;
+        m_displays[static_cast<std::size_t>(row.wireId)] = display;
     }
 
     m_text1 = new QLineEdit(QStringLiteral("5"), this);
