@@ -133,8 +133,9 @@ TEST_F(DesignTest, OtherControlsAsDesigned)
         const bool hidden = w->objectName() == QStringLiteral("MusicSelect_4") ||
                             w->objectName() == QStringLiteral("SubwoofPhase");
         EXPECT_EQ(w->isHidden(), hidden) << qPrintable(w->objectName());
-        if (auto *b = qobject_cast<CommandButton *>(w))
+        if (auto *b = qobject_cast<CommandButton *>(w)) {
             EXPECT_EQ(b->backColour(), ButtonColour::Face) << qPrintable(w->objectName());
+        }
     }
 }
 
@@ -502,7 +503,7 @@ TEST_F(WindowTest, TheOptionsAreOneTabStopOnTheSelectedOne)
         QTest::keyClick(QApplication::focusWidget(), key);
         return QApplication::focusWidget()->objectName();
     };
-    for (const QString selected :
+    for (const QString &selected :
          {QStringLiteral("SurroundMode1"), QStringLiteral("SurroundMode2")}) {
         find<QRadioButton>(selected)->setChecked(true);
         find(QStringLiteral("Mute"))->setFocus(Qt::TabFocusReason);
