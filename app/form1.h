@@ -1,0 +1,92 @@
+#pragma once
+
+#include "link/connection.h"
+#include "link/decoder.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/reporttable.h"
+#include "link/supervisor.h"
+#include "link/transmitter.h"
+#include "panel/panelmenu.h"
+#include "panel/texts.h"
+#include "panel/widgetpanel.h"
+#include "params/buttonhandler.h"
+#include "params/sliderhandler.h"
+#include "params/spinnerhandler.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+namespace qj {
+
+class PanelView;
+class SerialPort;
+
+// The main window. It owns the form-level state (the controls, the command and reception
+// state, the port, the link and the handlers), wires the controls' events to their handlers
+// and runs the link's 1 ms tick.
+class Form1 : public QMainWindow, public LinkHost
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kRunTimerPeriod{1}; // the shortest period asked
+
+    explicit Form1(QWidget *parent = nullptr);             // on its own serial port
+    explicit Form1(Port &port, QWidget *parent = nullptr); // on a port from outside
+    ~Form1() override;
+
+    // The form procedures the link calls back into.
+    void ShowError() override;
+    void ShowConnect() override;
+    void OffLineStatus() override;
+
+    PanelView &view() { return *m_view; }
+    WidgetPanel &panel() { return m_panel; }
+    PanelMenu &menu() { return m_menu; }
+    Port &port() { return m_port; }
+    SerialPort *serialPort() { return m_ownPort.get(); } // null on a port from outside
+    CommandState &commandState() { return m_command; }
+    ReceiveState &receiveState() { return m_receive; }
+    Transmitter &transmitter() { return m_transmitter; }
+    Supervisor &supervisor() { return m_supervisor; }
+    Connection &connection() { return m_connection; }
+    QTimer &runTimer() { return m_runTimer; }
+    void setMessagePresenter(WidgetPanel::MessagePresenter presenter);
+
+    // The open port stopped working (unplugged): the panel goes offline.
+    void handlePortLost();
+
+private:
+    Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent);
+
+    void Form_Load();
+    void MenuConnect_Click();
+    void handleWriteFailure();
+    void abandonCommand();
+    void fixWindow();
+    void wireControls();
+
+    std::unique_ptr<SerialPort> m_ownPort;
+    Port &m_port;
+    PanelView *m_view;
+    PanelMenu m_menu;
+    WidgetPanel m_panel;
+    CommandState m_command;
+    ReceiveState m_receive;
+    Texts m_texts;
+    Transmitter m_transmitter;
+    ReportTable m_reports;
+    Decoder m_decoder;
+    Supervisor m_supervisor;
+    Connection m_connection;
+    SliderHandler m_sliders;
+    ButtonHandler m_buttons;
+    SpinnerHandler m_spinners;
+    QTimer m_runTimer;
+};
+
+} // namespace qj

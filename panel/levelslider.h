@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSlider>
+
+namespace qj {
+
+// A vertical level slider. Value = Min sits at the top end of the track, so the top stands for
+// the largest parameter value; Up, PageUp, Home and the wheel turned up move the thumb toward
+// the top. scrolled() is emitted only for the user's own movements (mouse, keys, wheel), at a
+// moment when value() still holds the old position: read sliderPosition() then. The program's
+// setValue() and setMaximum() emit nothing of ours.
+class LevelSlider : public QSlider
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kPageStep = 5;   // a click beside the thumb moves it five steps
+    static constexpr int kTickCount = 10; // tick marks along the track, whatever its range
+
+    explicit LevelSlider(QWidget *parent = nullptr);
+
+    // The slider's tip text: the same text as its value label, shown beside the thumb while
+    // the user moves it.
+    QString tipText() const { return m_tipText; }
+    void setTipText(const QString &text) { m_tipText = text; }
+
+signals:
+    void scrolled();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void sliderChange(SliderChange change) override; // spaces the ticks over the range
+
+private:
+    void handleAction(int action);
+    void showTip();
+
+    QString m_tipText;
+};
+
+} // namespace qj

@@ -1,0 +1,18 @@
+#include "panel/panelmenu.h"
+
+#include <QAction>
+#include <QMenuBar>
+
+namespace qj {
+
+PanelMenu::PanelMenu(QMenuBar &bar)
+{
+    for (const MenuRow &row : menuRows()) {
+        QAction *action = bar.addAction(caption(row.caption));
+        action->setObjectName(
+            QString::fromLatin1(row.name.data(), static_cast<qsizetype>(row.name.size())));
+        m_actions[static_cast<std::size_t>(row.entry)] = action;
+    }
+}
+
+} // namespace qj

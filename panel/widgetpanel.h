@@ -1,0 +1,70 @@
+#pragma once
+
+#include "link/panelaccess.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+namespace qj {
+
+class LevelSlider;
+class PanelMenu;
+class PanelView;
+
+// The panel as the link and the handlers see it, over the real widgets.
+class WidgetPanel : public PanelAccess
+{
+public:
+    // Shows a message to the user and returns when it has been read.
+    using MessagePresenter = std::function<void(const QString &text)>;
+
+    WidgetPanel(QWidget &window, PanelView &view, PanelMenu &menu);
+
+    // Tests put a recorder here instead of the modal box.
+    void setMessagePresenter(MessagePresenter presenter);
+
+    int sliderMin(int wireId) const override;
+    int sliderMax(int wireId) const override;
+    int sliderValue(int wireId) const override;
+    void setSliderMax(int wireId, int max) override;
+    void setSliderValue(int wireId, int value) override;
+    QString sliderTip(int wireId) const override;
+    void setSliderTip(int wireId, const QString &text) override;
+
+    QString displayCaption(int wireId) const override;
+    void setDisplayCaption(int wireId, const QString &text) override;
+
+    ButtonColour buttonColour(Group group, int index) const override;
+    void setButtonColour(Group group, int index, ButtonColour colour) override;
+    ButtonColour muteColour() const override;
+    void setMuteColour(ButtonColour colour) override;
+
+    bool isEnabled(Control control) const override;
+    void setEnabled(Control control, bool enabled) override;
+
+    int value(Control control) const override;
+    void setValue(Control control, int value) override;
+
+    void setWindowEnabled(bool enabled) override;
+    QString statusCaption() const override;
+    void setStatusCaption(const QString &text) override;
+    QString menuOpenFileCaption() const override;
+
+    void showMessage(const QString &text) override;
+
+    // The modal box itself: the text, one OK button, no icon, title "QJ".
+    static void showMessageBox(QWidget *parent, const QString &text);
+
+private:
+    LevelSlider &slider(int wireId) const;
+
+    QWidget &m_window;
+    PanelView &m_view;
+    PanelMenu &m_menu;
+    MessagePresenter m_present;
+    QPointer<QWidget> m_focusBeforeDisable;
+};
+
+} // namespace qj

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/form1.h"
+#include "fakeport.h"
+#include "panel/commandbutton.h"
+#include "panel/levelslider.h"
+#include "panel/panelview.h"
+#include "panel/spinbutton.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qj::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The real window on a port in memory. The tick is stopped so a test drives time itself, and
+// messages are recorded instead of shown. The port reads as open once the window stands
+// (start-up itself wrote into a closed port, as it does on a real start).
+struct FormFixture : ::testing::Test
+{
+    FakePort port;
+    std::unique_ptr<Form1> form;
+    QStringList messages;
+
+    void SetUp() override
+    {
+        form = std::make_unique<Form1>(port);
+        form->runTimer().stop();
+        form->setMessagePresenter([this](const QString &text) { messages << text; });
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        port.open = true;
+    }
+
+    PanelView &view() { return form->view(); }
+    WidgetPanel &panel() { return form->panel(); }
+    CommandState &cmd() { return form->commandState(); }
+
+    // Online as after a completed connection: Mute enabled, the connect entry spent.
+    void goOnline()
+    {
+        panel().setEnabled(Control::MenuConnect, false);
+        panel().setEnabled(Control::Mute, true);
+    }
+
+    template<typename T = QWidget>
+    T *find(const QString &name)
+    {
+        T *w = view().findChild<T *>(name);
+        EXPECT_NE(w, nullptr) << qPrintable(name);
+        return w;
+    }
+
+    LevelSlider *slider(const char *name) { return find<LevelSlider>(QString::fromLatin1(name)); }
+    QString caption(const char *name) { return find<QLabel>(QString::fromLatin1(name))->text(); }
+    void click(const QString &name) { QTest::mouseClick(find(name), Qt::LeftButton); }
+    void key(const char *name, Qt::Key k) { QTest::keyClick(find(QString::fromLatin1(name)), k); }
+
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            form->supervisor().RunTimer_Timer();
+    }
+
+    // The processor's acknowledgement of whatever is pending (nothing when nothing is).
+    void acknowledge()
+    {
+        if (!cmd().pending())
+            return;
+        port.arrive({0xAA});
+        tick();
+    }
+};
+
+} // namespace qj::test
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
