@@ -225,6 +225,27 @@ TEST(SimDevice, ACommandCutsIntoTheReportsAndTheyResume)
     }
 }
 
+TEST(SimDevice, ALateWriteNeverSqueezesTheGaps)
+{
+    // The caller is late with every write here; the gaps count from when bytes really left.
+    Device d;
+    Bytes out;
+    auto write = [&](Micros now) {
+        d.advance(now);
+        out.clear();
+        d.takeDue(now, out);
+        return out.size();
+    };
+    d.receive(cmd(0, 1), 0us);
+    EXPECT_EQ(write(10ms), 1u) << "the acknowledgement, due at 1.7 ms";
+    EXPECT_EQ(write(15ms), 0u) << "no report within the settle gap after the late write";
+    EXPECT_EQ(write(15ms + 2 * sim::Line::kByteTime), 2u) << "report 0 starts at 15 ms";
+    EXPECT_EQ(write(30ms), 2u) << "report 0 finished late";
+    EXPECT_EQ(write(59ms), 0u) << "the reply wait counts from the late write";
+    EXPECT_GE(d.nextWake(), 60ms);
+    EXPECT_EQ(write(60ms + sim::Line::kByteTime), 1u) << "report 1 after the timeout";
+}
+
 TEST(SimDevice, AnotherConnectStartsTheReportsOver)
 {
     SimBench b(kUnpaced);

@@ -71,8 +71,15 @@ std::optional<Micros> Device::nextWake() const
 void Device::takeDue(Micros now, std::vector<std::uint8_t> &into)
 {
     while (!m_outbox.empty() && m_outbox.front().due <= now) {
-        into.push_back(m_outbox.front().byte);
+        const Outgoing out = m_outbox.front();
         m_outbox.pop_front();
+        into.push_back(out.byte);
+        if (out.mark == Mark::Answer) {
+            --m_answersUnsent;
+            holdAtLeast(now + kSettleGap);
+        } else if (out.mark == Mark::ReportEnd && m_inFlight) {
+            m_inFlight->deadline = std::max(m_inFlight->deadline, now + kReplyTimeout);
+        }
     }
 }
 
@@ -217,6 +224,7 @@ void Device::unplug(Micros now)
     m_unplugAt.reset();
     m_inbox.clear();
     m_outbox.clear();
+    m_answersUnsent = 0;
     m_reader.reset();
     m_queue.clear();
     m_inFlight.reset();
@@ -260,7 +268,7 @@ std::optional<Micros> Device::nextEvent() const
 std::optional<Micros> Device::reportDue() const
 {
     // An open frame may be a reply or the start of a command: wait until it is decided.
-    if (m_inFlight || m_queue.empty() || m_reader.frameOpen())
+    if (m_inFlight || m_queue.empty() || m_reader.frameOpen() || m_answersUnsent > 0)
         return std::nullopt;
     return m_holdUntil;
 }
@@ -416,7 +424,7 @@ void Device::sendReports(Micros t)
         if (corrupt)
             ++f[3];
         note(corrupt ? Kind::ReportCorrupted : Kind::ReportSent, t, f[1], f[2]);
-        last = send(f, t);
+        last = send(f, t, i == frames - 1 ? Mark::ReportEnd : Mark::None);
     }
     m_inFlight = InFlight{last + kReplyTimeout, reports};
 }
@@ -441,7 +449,8 @@ void Device::interruptReports(Micros t)
 void Device::answer(std::uint8_t byte, Micros t)
 {
     const std::uint8_t bytes[] = {byte};
-    holdAtLeast(send(bytes, t) + kSettleGap);
+    ++m_answersUnsent;
+    holdAtLeast(send(bytes, t, Mark::Answer) + kSettleGap);
 }
 
 void Device::sendNoise(Micros t)
@@ -456,12 +465,12 @@ void Device::sendNoise(Micros t)
     m_noiseAt = t + noiseGap();
 }
 
-Micros Device::send(std::span<const std::uint8_t> bytes, Micros t)
+Micros Device::send(std::span<const std::uint8_t> bytes, Micros t, Mark last)
 {
     Micros due = t;
-    for (std::uint8_t b : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         due = m_out.pass(t);
-        m_outbox.push_back({b, due});
+        m_outbox.push_back({bytes[i], due, i + 1 == bytes.size() ? last : Mark::None});
     }
     return due;
 }

@@ -89,10 +89,15 @@ private:
         std::uint8_t byte;
         Micros at;
     };
+    // What taking a byte from the outbox starts: the settle gap after an answer, the reply wait
+    // after a report's last byte. Both count from when the byte really left, not from when it
+    // was due, so a late write by the caller never squeezes them.
+    enum class Mark { None, Answer, ReportEnd };
     struct Outgoing
     {
         std::uint8_t byte;
         Micros due;
+        Mark mark;
     };
     struct InFlight
     {
@@ -114,7 +119,7 @@ private:
     void interruptReports(Micros t);
     void answer(std::uint8_t byte, Micros t);
     void sendNoise(Micros t);
-    Micros send(std::span<const std::uint8_t> bytes, Micros t);
+    Micros send(std::span<const std::uint8_t> bytes, Micros t, Mark last = Mark::None);
     Micros noiseGap();
     void holdAtLeast(Micros t) { m_holdUntil = std::max(m_holdUntil, t); }
     void note(DeviceEvent::Kind kind, Micros t, std::uint8_t id = 0, std::uint8_t value = 0);
@@ -123,6 +128,7 @@ private:
     Line m_out;
     std::deque<Incoming> m_inbox;
     std::deque<Outgoing> m_outbox;
+    int m_answersUnsent = 0; // no report starts while one of our answers is still in the outbox
     CommandReader m_reader;
     std::vector<CommandReader::Piece> m_pieces;
     std::vector<DeviceEvent> m_events;
