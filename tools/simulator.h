@@ -19,6 +19,11 @@ namespace qj::sim {
 //
 // The timer is a timerfd on the monotonic clock rather than a QTimer: QTimer counts whole
 // milliseconds, and bytes are due every 347 us at 28800 baud.
+//
+// In the same process as a panel, the event loop must keep turning for the bytes to go out on
+// time: wait with QEventLoop or processEvents(WaitForMoreEvents), not QTest::qWait(), which
+// sleeps up to 10 ms between turns. Timing that matters is best measured against qj-sim as a
+// child process (SimLauncher).
 class Simulator : public QObject
 {
     Q_OBJECT
