@@ -244,14 +244,14 @@ void Simulator::armTimer(std::optional<Micros> at)
 {
     if (m_timer < 0)
         return;
-    itimerspec spec{};
+    itimerspec when{};
     if (at) {
         // Absolute, so a late wake does not push every later byte back.
         const long long ns = m_epochNs + std::max<long long>(at->count(), 1) * kNsPerUs;
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000LL);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000LL);
+        when.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000LL);
+        when.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000LL);
     }
-    timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 void Simulator::closePty()
