@@ -15,6 +15,11 @@
 
 namespace qj::test {
 
+// How long a test waits for bytes it expects. A loaded machine can hold the simulator back for a
+// good part of a second; a read that gets its bytes returns at once, so this costs a passing test
+// nothing. Waits for silence stay short and are stated where they are made.
+inline constexpr int kPatienceMs = 2000;
+
 // The panel's end of a pseudo-terminal, played byte by byte with a raw descriptor. Reading runs
 // the Qt event loop meanwhile, so a virtual processor in the same process keeps working.
 class PanelEnd

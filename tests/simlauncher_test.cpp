@@ -18,6 +18,7 @@ namespace qj {
 namespace {
 
 using sim::SimLauncher;
+using test::kPatienceMs;
 using test::PanelEnd;
 using test::operator+;
 using Bytes = std::vector<std::uint8_t>;
@@ -55,10 +56,10 @@ TEST_F(SimLauncherTest, ThePanelConnectsAndTheTestSteersTheChild)
     ASSERT_TRUE(panel.ok());
 
     panel.write(cmd(0, 1));
-    ASSERT_EQ(panel.read(1, 200), Bytes{kAck});
+    ASSERT_EQ(panel.read(1, kPatienceMs), Bytes{kAck});
     std::vector<int> reported;
     for (int id = 0; id < 38; ++id) {
-        const Bytes f = panel.read(4, 300);
+        const Bytes f = panel.read(4, kPatienceMs);
         ASSERT_EQ(f.size(), 4u) << "report " << id;
         ASSERT_EQ(f[1], id);
         ASSERT_EQ(frame::sum(f.data()), frame::kSum);
@@ -74,15 +75,15 @@ TEST_F(SimLauncherTest, ThePanelConnectsAndTheTestSteersTheChild)
         EXPECT_EQ(values[id].toInt(), reported[id]) << id;
 
     EXPECT_EQ(launcher.request("set 31 50"), "OK");
-    EXPECT_EQ(panel.read(4, 200), cmd(31, 50));
+    EXPECT_EQ(panel.read(4, kPatienceMs), cmd(31, 50));
     panel.write({kAck});
 
     panel.write(cmd(32, 20));
-    EXPECT_EQ(panel.read(1, 200), Bytes{kAck});
+    EXPECT_EQ(panel.read(1, kPatienceMs), Bytes{kAck});
     EXPECT_EQ(launcher.request("fault nak"), "OK");
     EXPECT_EQ(launcher.request("faults"), "FAULTS nak");
     panel.write(cmd(32, 21));
-    EXPECT_EQ(panel.read(1, 200), Bytes{kNak});
+    EXPECT_EQ(panel.read(1, kPatienceMs), Bytes{kNak});
     EXPECT_TRUE(launcher.request("dance").startsWith("ERROR"));
 
     // Answers keep their order when one is sent without waiting.
@@ -102,15 +103,15 @@ TEST_F(SimLauncherTest, UnplugAndPlugAreSeenThroughTheLauncher)
         PanelEnd panel(first);
         ASSERT_TRUE(panel.ok());
         EXPECT_EQ(launcher.request("unplug"), "OK");
-        EXPECT_TRUE(panel.hungUp(1000));
-        EXPECT_TRUE(lost.count() == 1 || lost.wait(1000));
+        EXPECT_TRUE(panel.hungUp(kPatienceMs));
+        EXPECT_TRUE(lost.count() == 1 || lost.wait(kPatienceMs));
     }
     EXPECT_EQ(launcher.request("plug"), "OK");
     ASSERT_EQ(ready.count(), 1);
     PanelEnd panel(launcher.ptyPath());
     ASSERT_TRUE(panel.ok());
     panel.write(cmd(0, 10));
-    EXPECT_EQ(panel.read(5, 200), Bytes{kAck} + cmd(0, 10));
+    EXPECT_EQ(panel.read(5, kPatienceMs), Bytes{kAck} + cmd(0, 10));
 }
 
 TEST_F(SimLauncherTest, CommandLineFaultsAndLink)
@@ -125,9 +126,9 @@ TEST_F(SimLauncherTest, CommandLineFaultsAndLink)
     panel.write(cmd(0, 1));
     EXPECT_TRUE(panel.read(1, 100).empty());
     panel.write(cmd(0, 1));
-    EXPECT_EQ(panel.read(1, 100), Bytes{kAck});
+    EXPECT_EQ(panel.read(1, kPatienceMs), Bytes{kAck});
     for (int id = 0; id < 2; ++id) {
-        const Bytes f = panel.read(4, 200);
+        const Bytes f = panel.read(4, kPatienceMs);
         ASSERT_EQ(f.size(), 4u);
         EXPECT_EQ(frame::sum(f.data()) == frame::kSum, id == 0) << "report " << id;
         panel.write({id == 0 ? kAck : kNak});
@@ -190,7 +191,7 @@ TEST(SimProgram, TraceShowsEveryByteWithItsTime)
     QObject::connect(&launcher, &SimLauncher::traced, [&](const QString &l) { lines << l; });
     PanelEnd panel(launcher.ptyPath());
     panel.write(cmd(31, 45));
-    ASSERT_EQ(panel.read(1, 200), Bytes{kAck});
+    ASSERT_EQ(panel.read(1, kPatienceMs), Bytes{kAck});
     launcher.request("faults"); // everything before its answer has been read
     const QString all = lines.join('\n');
     EXPECT_TRUE(all.contains(QRegularExpression(R"(^ *\d+\.\d{3} rx AA 1F 2D 09$)",
