@@ -24,6 +24,9 @@ namespace qj::sim {
 //    byte (a reply, or a stray), and what came after it is read again.
 // Any other byte outside a frame is a single byte. Arrival times are those at our end of the
 // line, so with pacing the bytes of one frame come a byte time apart.
+// One case reads wrong: a reply AA followed within the window by a command whose id and value
+// add up to 0xAB sums to FF with the reply in front. That "frame" has wire id AA and is refused;
+// the panel hears no acknowledgement and sends its command again 100 ms later.
 class CommandReader
 {
 public:
