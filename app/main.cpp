@@ -1,17 +1,29 @@
 #include "app/form1.h"
+#include "link/connection.h"
 #include "link/serialport.h"
+#include "panel/panelview.h"
+#include "tools/simlauncher.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLineEdit>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <optional>
 
 namespace {
 
+struct Options
+{
+    qj::PortBindings bindings;
+    bool simulate = false;
+    QStringList simArguments;
+};
+
 // Reads the command line without a display, so --help and --version work anywhere.
 // Returns an exit code when the program should end here.
-std::optional<int> parseCommandLine(int argc, char *argv[], qj::PortBindings &bindings)
+std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
@@ -24,10 +36,24 @@ std::optional<int> parseCommandLine(int argc, char *argv[], qj::PortBindings &bi
         QCoreApplication::translate("main", "Binds port number N (1 to 99) to DEVICE; repeatable."),
         QStringLiteral("N=DEVICE"));
     parser.addOption(portOption);
+    const QCommandLineOption simulateOption(
+        QStringLiteral("simulate"),
+        QCoreApplication::translate("main", "Starts the virtual processor (qj-sim) and binds its "
+                                            "pseudo-terminal to the port number in the box; "
+                                            "then choose the connect entry as with a device."));
+    parser.addOption(simulateOption);
+    const QCommandLineOption simArgOption(
+        QStringLiteral("sim-arg"),
+        QCoreApplication::translate("main", "Passes ARG to the virtual processor, for instance "
+                                            "--sim-arg=--fault=noise; repeatable."),
+        QStringLiteral("ARG"));
+    parser.addOption(simArgOption);
     parser.process(app); // --help, --version and unknown options end the program here
 
+    options.simulate = parser.isSet(simulateOption);
+    options.simArguments = parser.values(simArgOption);
     for (const QString &binding : parser.values(portOption)) {
-        if (!bindings.parseAndBind(binding)) {
+        if (!options.bindings.parseAndBind(binding)) {
             std::fprintf(
                 stderr, "%s\n",
                 qPrintable(QCoreApplication::translate(
@@ -45,13 +71,32 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("QJ"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
-    qj::PortBindings bindings;
-    if (const std::optional<int> exitCode = parseCommandLine(argc, argv, bindings))
+    Options options;
+    if (const std::optional<int> exitCode = parseCommandLine(argc, argv, options))
         return *exitCode;
 
     QApplication app(argc, argv);
     qj::Form1 form;
-    form.serialPort()->bindings() = bindings;
+    form.serialPort()->bindings() = options.bindings;
+
+    // Demo mode: the virtual processor stands behind the number in the box, as a device would.
+    qj::sim::SimLauncher simulator;
+    if (options.simulate) {
+        const int number = qj::Connection::portNumberFrom(form.view().text1()->text());
+        auto bindSimulator = [&form, number](const QString &path) {
+            form.serialPort()->bindings().bind(number, path);
+        };
+        QObject::connect(&simulator, &qj::sim::SimLauncher::ptyReady, &form, bindSimulator);
+        if (!simulator.start(options.simArguments)) {
+            QMessageBox::critical(nullptr, QStringLiteral("QJ"),
+                                  QCoreApplication::translate("main", "The virtual processor did "
+                                                                      "not start: %1")
+                                      .arg(simulator.errorString()));
+            return 1;
+        }
+        bindSimulator(simulator.ptyPath());
+    }
+
     form.show();
     return app.exec();
 }

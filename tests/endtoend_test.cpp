@@ -1,0 +1,205 @@
+// The panel against the virtual processor (build/qj-sim as a child process) on a real
+// pseudo-terminal, through the window's own serial port and 1 ms timer.
+#include "app/form1.h"
+#include "link/serialport.h"
+#include "panel/levelslider.h"
+#include "panel/panelview.h"
+#include "params/labeltext.h"
+#include "pty.h"
+#include "tools/simlauncher.h"
+
+#include <QAction>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace qj {
+namespace {
+
+using test::spin;
+
+constexpr int kPort = 5;
+
+// Turns the event loop until `done` holds or `ms` pass.
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        spin(2);
+    }
+    return true;
+}
+
+struct EndToEnd : ::testing::Test
+{
+    sim::SimLauncher simulator;
+    std::unique_ptr<Form1> form;
+    QStringList messages;
+    QStringList trace;
+
+    void SetUp() override
+    {
+        simulator.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
+        ASSERT_TRUE(simulator.start()) << simulator.errorString().toStdString();
+        QObject::connect(&simulator, &sim::SimLauncher::traced,
+                         [this](const QString &line) { trace << line; });
+        form = std::make_unique<Form1>();
+        form->setMessagePresenter([this](const QString &text) { messages << text; });
+        bind(simulator.ptyPath());
+    }
+
+    void bind(const QString &path) { form->serialPort()->bindings().bind(kPort, path); }
+    WidgetPanel &panel() { return form->panel(); }
+    bool online() { return panel().isEnabled(Control::Mute); }
+
+    void connect()
+    {
+        form->view().text1()->setText(QString::number(kPort));
+        form->menu().action(MenuEntry::Connect)->trigger();
+    }
+
+    std::vector<int> deviceState()
+    {
+        const QStringList words = simulator.request(QStringLiteral("state")).split(u' ');
+        std::vector<int> values;
+        for (qsizetype i = 1; i < words.size(); ++i)
+            values.push_back(words[i].toInt());
+        return values;
+    }
+
+    // Bytes the processor received from the panel since the trace was switched on.
+    int bytesReceived() const
+    {
+        int n = 0;
+        for (const QString &line : trace) {
+            const QStringList words = line.simplified().split(u' ');
+            if (words.size() > 2 && words[1] == QLatin1String("rx"))
+                n += int(words.size()) - 2;
+        }
+        return n;
+    }
+};
+
+TEST_F(EndToEnd, ConnectingShowsEveryReportAndGoesOnline)
+{
+    connect();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 5000)) << messages.join(u'|').toStdString();
+    EXPECT_FALSE(panel().isEnabled(Control::MenuConnect));
+    EXPECT_EQ(panel().statusCaption(), QStringLiteral("当前状态：联机"));
+    EXPECT_TRUE(messages.isEmpty());
+
+    const std::vector<int> device = deviceState();
+    ASSERT_EQ(device.size(), 38u);
+    // Report 36 completed the connection; the run mode, the last report, follows it.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return panel().buttonColour(Group::RunMode, device[wire::kRunMode]) !=
+                   ButtonColour::Face;
+        },
+        1000));
+    for (const Parameter &p : parameters()) {
+        const int v = device[p.wireId];
+        switch (p.kind) {
+        case ControlKind::Slider:
+            EXPECT_EQ(panel().displayCaption(p.wireId), labelText(p.style, v)) << p.control;
+            EXPECT_EQ(panel().sliderMin(p.wireId) + panel().sliderMax(p.wireId) -
+                          panel().sliderValue(p.wireId),
+                      v)
+                << p.control;
+            break;
+        case ControlKind::Spinner:
+            EXPECT_EQ(panel().displayCaption(p.wireId), QString::number(v)) << p.control;
+            break;
+        case ControlKind::CheckBox:
+            EXPECT_EQ(panel().value(p.wireId == wire::kSuperBass ? Control::SuperBass
+                                                                 : Control::SubwoofPhase),
+                      v)
+                << p.control;
+            break;
+        case ControlKind::Options:
+            EXPECT_EQ(panel().value(Control::SurroundMode2), v) << p.control;
+            break;
+        case ControlKind::Group: {
+            Group g = Group::SaveMode;
+            for (const ButtonGroup &b : buttonGroups())
+                if (b.wireId == p.wireId)
+                    g = b.group;
+            const int index = g == Group::MusicSelect ? (v & 7) : v;
+            EXPECT_NE(panel().buttonColour(g, index), ButtonColour::Face) << p.control;
+            break;
+        }
+        case ControlKind::Status:
+            break;
+        }
+    }
+}
+
+TEST_F(EndToEnd, ASliderMoveReachesTheProcessor)
+{
+    connect();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    LevelSlider *music = form->view().slider(wire::kMusicVolume);
+    music->triggerAction(QAbstractSlider::SliderToMinimum); // the top: 62
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    EXPECT_EQ(deviceState()[wire::kMusicVolume], 62);
+    for (int i = 0; i < 10; ++i)
+        music->triggerAction(QAbstractSlider::SliderSingleStepAdd); // a quick drag down
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    EXPECT_EQ(panel().displayCaption(wire::kMusicVolume), QStringLiteral("52"));
+    // The pseudo-terminal hands over every frame of the drag at once and the processor works
+    // through them at line rate; the last one it applies is the last one sent.
+    EXPECT_TRUE(waitFor([&] { return deviceState()[wire::kMusicVolume] == 52; }, 2000));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(EndToEnd, ASilentProcessorIsGivenUpAfterTenTransmissions)
+{
+    connect();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    spin(100); // the last reply byte is through
+    ASSERT_EQ(simulator.request(QStringLiteral("fault noack")).left(2), QStringLiteral("OK"));
+    ASSERT_EQ(simulator.request(QStringLiteral("trace on")).left(2), QStringLiteral("OK"));
+    trace.clear();
+    form->view().slider(wire::kBgmVolume)->triggerAction(QAbstractSlider::SliderToMaximum);
+    ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 6000));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("数据发送失败！！！")});
+    spin(300);
+    EXPECT_EQ(bytesReceived(), 10 * 4) << trace.join(u'\n').toStdString();
+    EXPECT_FALSE(online());
+    EXPECT_TRUE(form->serialPort()->portOpen()); // giving up leaves the port open
+    EXPECT_EQ(panel().statusCaption(), QStringLiteral("当前状态：脱机"));
+}
+
+TEST_F(EndToEnd, AnUnpluggedProcessorIsNoticedAndTheUserConnectsAgain)
+{
+    QString newPath;
+    QObject::connect(&simulator, &sim::SimLauncher::ptyReady,
+                     [&](const QString &p) { newPath = p; });
+    connect();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 5000));
+    ASSERT_EQ(simulator.request(QStringLiteral("unplug")).left(2), QStringLiteral("OK"));
+    ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 3000));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("设备已脱机！！！")});
+    EXPECT_FALSE(online());
+    EXPECT_FALSE(form->serialPort()->portOpen());
+    EXPECT_TRUE(panel().isEnabled(Control::MenuConnect));
+    EXPECT_EQ(form->commandState().CmdId, 0);
+
+    ASSERT_EQ(simulator.request(QStringLiteral("plug")).left(2), QStringLiteral("OK"));
+    ASSERT_TRUE(waitFor([&] { return !newPath.isEmpty(); }, 3000));
+    bind(newPath);
+    messages.clear();
+    connect();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 5000)) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+} // namespace
+} // namespace qj
