@@ -36,7 +36,7 @@ Form1::Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent)
     m_runTimer.setObjectName(QStringLiteral("RunTimer"));
     m_runTimer.setTimerType(Qt::PreciseTimer);
     m_runTimer.setInterval(kRunTimerPeriod);
-    connect(&m_runTimer, &QTimer::timeout, this, [this] { m_supervisor.RunTimer_Timer(); });
+    connect(&m_runTimer, &QTimer::timeout, this, &Form1::RunTimer_Timer);
     m_runTimer.start();
 
     Form_Load();
@@ -75,7 +75,9 @@ void Form1::wireControls()
             &Form1::MenuConnect_Click);
 
     m_transmitter.setFailureHandler([this](PortError) { handleWriteFailure(); });
+    m_transmitter.setSendHook([this] { wakeTick(); });
     if (m_ownPort) {
+        connect(&m_ownPort->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
         m_ownPort->setObjectName(QStringLiteral("MSComm1"));
         connect(m_ownPort.get(), &SerialPort::lost, this, &Form1::handlePortLost);
         m_connection.setDeviceDescriber([this] {
@@ -84,6 +86,23 @@ void Form1::wireControls()
                                  : m_ownPort->deviceName() + QStringLiteral(" (") + why + u')';
         });
     }
+}
+
+void Form1::RunTimer_Timer()
+{
+    m_supervisor.RunTimer_Timer();
+    if (m_supervisor.idle() && m_runTimer.isActive()) {
+        m_runTimer.stop();
+        m_tickAsleep = true;
+    }
+}
+
+void Form1::wakeTick()
+{
+    if (!m_tickAsleep)
+        return; // running, or stopped from outside (a test driving the ticks itself)
+    m_tickAsleep = false;
+    m_runTimer.start();
 }
 
 void Form1::Form_Load()

@@ -60,6 +60,12 @@ public:
     // The open port stopped working (unplugged): the panel goes offline.
     void handlePortLost();
 
+    // RunTimer's tick. While a tick would do nothing (no byte waiting, no wait running, no
+    // resend due) the timer sleeps, and a received byte or a transmission wakes it: the panel
+    // does exactly what it did tick by tick, without spending a wake-up every millisecond.
+    void RunTimer_Timer();
+    bool tickAsleep() const { return m_tickAsleep; }
+
 private:
     Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent);
 
@@ -69,6 +75,7 @@ private:
     void abandonCommand();
     void fixWindow();
     void wireControls();
+    void wakeTick();
 
     std::unique_ptr<SerialPort> m_ownPort;
     Port &m_port;
@@ -87,6 +94,7 @@ private:
     ButtonHandler m_buttons;
     SpinnerHandler m_spinners;
     QTimer m_runTimer;
+    bool m_tickAsleep = false; // stopped by RunTimer_Timer itself, not from outside
 };
 
 } // namespace qj

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <sys/prctl.h>
+
 #include <cstdio>
 #include <optional>
 
@@ -69,6 +71,9 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
 
 int main(int argc, char *argv[])
 {
+    // The link counts its waits in 1 ms ticks: ask the kernel to wake the timer on time rather
+    // than up to 50 us late (the default slack), which stretched 1900 ticks by a tenth.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     QCoreApplication::setApplicationName(QStringLiteral("QJ"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
     Options options;

@@ -9,6 +9,11 @@ void Transmitter::setFailureHandler(std::function<void(PortError)> handler)
     m_onFailure = std::move(handler);
 }
 
+void Transmitter::setSendHook(std::function<void()> hook)
+{
+    m_onSend = std::move(hook);
+}
+
 PortError Transmitter::SendComFrame()
 {
     CommandState &s = m_state;
@@ -21,7 +26,10 @@ PortError Transmitter::SendComFrame()
     // Anything received before this frame cannot be its acknowledgement.
     m_port.discardInput();
     ++m_transmissions;
-    return m_port.output(s.TxFrame);
+    const PortError error = m_port.output(s.TxFrame);
+    if (m_onSend)
+        m_onSend();
+    return error;
 }
 
 void Transmitter::issue(std::uint8_t cmdId, std::uint8_t value)

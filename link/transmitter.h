@@ -19,6 +19,8 @@ public:
 
     // Called when a send by a control or by the tick fails because the port stopped working.
     void setFailureHandler(std::function<void(PortError)> handler);
+    // Called after every transmission: a command now waits for its acknowledgement.
+    void setSendHook(std::function<void()> hook);
 
     // One transmission of the pending command; failures go back to the caller.
     PortError SendComFrame();
@@ -44,6 +46,7 @@ private:
     Port &m_port;
     CommandState &m_state;
     std::function<void(PortError)> m_onFailure;
+    std::function<void()> m_onSend;
     std::uint32_t m_transmissions = 0;
     std::uint32_t m_commands = 0;
 };
