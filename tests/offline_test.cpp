@@ -15,8 +15,6 @@ namespace {
 using test::Bytes;
 using test::FormFixture;
 
-const QColor kRed(255, 0, 0);
-
 // What every slider shows on the offline panel.
 struct Default
 {
