@@ -75,7 +75,7 @@ void Form1::wireControls()
             &Form1::MenuConnect_Click);
 
     m_transmitter.setFailureHandler([this](PortError) { handleWriteFailure(); });
-    m_transmitter.setSendHook([this] { wakeTick(); });
+    m_transmitter.addSendHook([this](const frame::Frame &) { wakeTick(); });
     if (m_ownPort) {
         connect(&m_ownPort->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
         m_ownPort->setObjectName(QStringLiteral("MSComm1"));

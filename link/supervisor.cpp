@@ -8,6 +8,11 @@ Supervisor::Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, D
       m_decoder(decoder), m_host(host)
 {}
 
+void Supervisor::setAcknowledgedHook(std::function<void(std::uint8_t, std::uint8_t)> hook)
+{
+    m_onAcknowledged = std::move(hook);
+}
+
 void Supervisor::RunTimer_Timer()
 {
     // The give-up message is modal and lets ticks through; they must not resend or give up
@@ -22,6 +27,8 @@ void Supervisor::RunTimer_Timer()
             // The acknowledgement names no command: a first byte 0xAA takes whatever is pending.
             m_port.input(m_rx.RxBuffer);
             if (!m_rx.RxBuffer.empty() && m_rx.RxBuffer[0] == frame::kAck) {
+                if (m_onAcknowledged)
+                    m_onAcknowledged(m_cmd.CmdId, m_cmd.CmdValue);
                 m_cmd.CmdId = 0;
                 m_cmd.CmdValue = 0;
                 m_cmd.ReplyTicks = 0;

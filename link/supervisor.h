@@ -6,6 +6,8 @@
 #include "link/port.h"
 #include "link/transmitter.h"
 
+#include <functional>
+
 namespace qj {
 
 // The link's clock: one call per tick of the 1 ms timer. It recognises the acknowledgement,
@@ -21,6 +23,9 @@ public:
 
     void RunTimer_Timer();
 
+    // Called when a tick takes the acknowledgement, with the command it counts as taken.
+    void setAcknowledgedHook(std::function<void(std::uint8_t cmdId, std::uint8_t value)> hook);
+
     // True while a tick would do nothing at all: no byte waiting, no wait running and no
     // resend due. The timer may sleep then until a byte arrives or a command is issued.
     bool idle();
@@ -32,6 +37,7 @@ private:
     ReceiveState &m_rx;
     Decoder &m_decoder;
     LinkHost &m_host;
+    std::function<void(std::uint8_t, std::uint8_t)> m_onAcknowledged;
     bool m_inTick = false;
 };
 

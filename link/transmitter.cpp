@@ -9,9 +9,9 @@ void Transmitter::setFailureHandler(std::function<void(PortError)> handler)
     m_onFailure = std::move(handler);
 }
 
-void Transmitter::setSendHook(std::function<void()> hook)
+void Transmitter::addSendHook(std::function<void(const frame::Frame &)> hook)
 {
-    m_onSend = std::move(hook);
+    m_onSend.push_back(std::move(hook));
 }
 
 PortError Transmitter::SendComFrame()
@@ -27,8 +27,8 @@ PortError Transmitter::SendComFrame()
     m_port.discardInput();
     ++m_transmissions;
     const PortError error = m_port.output(s.TxFrame);
-    if (m_onSend)
-        m_onSend();
+    for (const auto &hook : m_onSend)
+        hook(s.TxFrame);
     return error;
 }
 

@@ -4,6 +4,7 @@
 #include "link/port.h"
 
 #include <functional>
+#include <vector>
 
 namespace qj {
 
@@ -19,8 +20,9 @@ public:
 
     // Called when a send by a control or by the tick fails because the port stopped working.
     void setFailureHandler(std::function<void(PortError)> handler);
-    // Called after every transmission: a command now waits for its acknowledgement.
-    void setSendHook(std::function<void()> hook);
+    // Called after every transmission, with the frame written: a command now waits for its
+    // acknowledgement. Observers only; they do not change the command state.
+    void addSendHook(std::function<void(const frame::Frame &)> hook);
 
     // One transmission of the pending command; failures go back to the caller.
     PortError SendComFrame();
@@ -46,7 +48,7 @@ private:
     Port &m_port;
     CommandState &m_state;
     std::function<void(PortError)> m_onFailure;
-    std::function<void()> m_onSend;
+    std::vector<std::function<void(const frame::Frame &)>> m_onSend;
     std::uint32_t m_transmissions = 0;
     std::uint32_t m_commands = 0;
 };

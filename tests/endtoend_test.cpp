@@ -1,94 +1,17 @@
-// The panel against the virtual processor (build/qj-sim as a child process) on a real
-// pseudo-terminal, through the window's own serial port and 1 ms timer.
-#include "app/form1.h"
-#include "link/serialport.h"
-#include "panel/levelslider.h"
-#include "panel/panelview.h"
-#include "params/labeltext.h"
-#include "pty.h"
-#include "tools/simlauncher.h"
-
-#include <QAction>
-#include <QLineEdit>
-
-#include <gtest/gtest.h>
-
-#include <functional>
+// The panel against the virtual processor on a real pseudo-terminal.
+#include "simfixture.h"
 
 namespace qj {
 namespace {
 
+using EndToEnd = test::SimFixture;
 using test::spin;
-
-constexpr int kPort = 5;
-
-// Turns the event loop until `done` holds or `ms` pass.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        spin(2);
-    }
-    return true;
-}
-
-struct EndToEnd : ::testing::Test
-{
-    sim::SimLauncher simulator;
-    std::unique_ptr<Form1> form;
-    QStringList messages;
-    QStringList trace;
-
-    void SetUp() override
-    {
-        simulator.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
-        ASSERT_TRUE(simulator.start()) << simulator.errorString().toStdString();
-        QObject::connect(&simulator, &sim::SimLauncher::traced,
-                         [this](const QString &line) { trace << line; });
-        form = std::make_unique<Form1>();
-        form->setMessagePresenter([this](const QString &text) { messages << text; });
-        bind(simulator.ptyPath());
-    }
-
-    void bind(const QString &path) { form->serialPort()->bindings().bind(kPort, path); }
-    WidgetPanel &panel() { return form->panel(); }
-    bool online() { return panel().isEnabled(Control::Mute); }
-
-    void connect()
-    {
-        form->view().text1()->setText(QString::number(kPort));
-        form->menu().action(MenuEntry::Connect)->trigger();
-    }
-
-    std::vector<int> deviceState()
-    {
-        const QStringList words = simulator.request(QStringLiteral("state")).split(u' ');
-        std::vector<int> values;
-        for (qsizetype i = 1; i < words.size(); ++i)
-            values.push_back(words[i].toInt());
-        return values;
-    }
-
-    // Bytes the processor received from the panel since the trace was switched on.
-    int bytesReceived() const
-    {
-        int n = 0;
-        for (const QString &line : trace) {
-            const QStringList words = line.simplified().split(u' ');
-            if (words.size() > 2 && words[1] == QLatin1String("rx"))
-                n += int(words.size()) - 2;
-        }
-        return n;
-    }
-};
+using test::waitFor;
 
 TEST_F(EndToEnd, ConnectingShowsEveryReportAndGoesOnline)
 {
     connect();
-    ASSERT_TRUE(waitFor([&] { return online(); }, 5000)) << messages.join(u'|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 10000)) << messages.join(u'|').toStdString();
     EXPECT_FALSE(panel().isEnabled(Control::MenuConnect));
     EXPECT_EQ(panel().statusCaption(), QStringLiteral("当前状态：联机"));
     EXPECT_TRUE(messages.isEmpty());
@@ -101,7 +24,7 @@ TEST_F(EndToEnd, ConnectingShowsEveryReportAndGoesOnline)
             return panel().buttonColour(Group::RunMode, device[wire::kRunMode]) !=
                    ButtonColour::Face;
         },
-        1000));
+        3000));
     for (const Parameter &p : parameters()) {
         const int v = device[p.wireId];
         switch (p.kind) {
@@ -142,15 +65,15 @@ TEST_F(EndToEnd, ConnectingShowsEveryReportAndGoesOnline)
 TEST_F(EndToEnd, ASliderMoveReachesTheProcessor)
 {
     connect();
-    ASSERT_TRUE(waitFor([&] { return online(); }, 5000));
-    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return online(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 3000));
     LevelSlider *music = form->view().slider(wire::kMusicVolume);
     music->triggerAction(QAbstractSlider::SliderToMinimum); // the top: 62
-    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 3000));
     EXPECT_EQ(deviceState()[wire::kMusicVolume], 62);
     for (int i = 0; i < 10; ++i)
         music->triggerAction(QAbstractSlider::SliderSingleStepAdd); // a quick drag down
-    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 3000));
     EXPECT_EQ(panel().displayCaption(wire::kMusicVolume), QStringLiteral("52"));
     // The pseudo-terminal hands over every frame of the drag at once and the processor works
     // through them at line rate; the last one it applies is the last one sent.
@@ -161,14 +84,14 @@ TEST_F(EndToEnd, ASliderMoveReachesTheProcessor)
 TEST_F(EndToEnd, ASilentProcessorIsGivenUpAfterTenTransmissions)
 {
     connect();
-    ASSERT_TRUE(waitFor([&] { return online(); }, 5000));
-    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return online(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 3000));
     spin(100); // the last reply byte is through
     ASSERT_EQ(simulator.request(QStringLiteral("fault noack")).left(2), QStringLiteral("OK"));
     ASSERT_EQ(simulator.request(QStringLiteral("trace on")).left(2), QStringLiteral("OK"));
     trace.clear();
     form->view().slider(wire::kBgmVolume)->triggerAction(QAbstractSlider::SliderToMaximum);
-    ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 6000));
+    ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 10000));
     EXPECT_EQ(messages, QStringList{QStringLiteral("数据发送失败！！！")});
     spin(300);
     EXPECT_EQ(bytesReceived(), 10 * 4) << trace.join(u'\n').toStdString();
@@ -183,9 +106,9 @@ TEST_F(EndToEnd, AnUnpluggedProcessorIsNoticedAndTheUserConnectsAgain)
     QObject::connect(&simulator, &sim::SimLauncher::ptyReady,
                      [&](const QString &p) { newPath = p; });
     connect();
-    ASSERT_TRUE(waitFor([&] { return online(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return online(); }, 10000));
     ASSERT_EQ(simulator.request(QStringLiteral("unplug")).left(2), QStringLiteral("OK"));
-    ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 10000));
     EXPECT_EQ(messages, QStringList{QStringLiteral("设备已脱机！！！")});
     EXPECT_FALSE(online());
     EXPECT_FALSE(form->serialPort()->portOpen());
@@ -193,11 +116,11 @@ TEST_F(EndToEnd, AnUnpluggedProcessorIsNoticedAndTheUserConnectsAgain)
     EXPECT_EQ(form->commandState().CmdId, 0);
 
     ASSERT_EQ(simulator.request(QStringLiteral("plug")).left(2), QStringLiteral("OK"));
-    ASSERT_TRUE(waitFor([&] { return !newPath.isEmpty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !newPath.isEmpty(); }, 10000));
     bind(newPath);
     messages.clear();
     connect();
-    ASSERT_TRUE(waitFor([&] { return online(); }, 5000)) << messages.join(u'|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return online(); }, 10000)) << messages.join(u'|').toStdString();
     EXPECT_TRUE(messages.isEmpty());
 }
 

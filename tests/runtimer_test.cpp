@@ -55,9 +55,9 @@ TEST_F(RunTimerTest, SleepsWhenIdleAndWakesForBytesAndCommands)
     // An unanswered command keeps it awake through every resend to the give-up.
     form->view().slider(wire::kMusicVolume)->triggerAction(QAbstractSlider::SliderToMinimum);
     EXPECT_FALSE(asleep());
-    std::vector<std::uint8_t> sent = pty.read(40, 4000);
+    std::vector<std::uint8_t> sent = pty.read(40, 10000);
     EXPECT_EQ(sent.size(), 40u);
-    for (int i = 0; i < 100 && messages.isEmpty(); ++i)
+    for (int i = 0; i < 500 && messages.isEmpty(); ++i)
         spin(10); // the give-up comes 200 ticks after the tenth frame
     spin(10);
     EXPECT_EQ(messages, QStringList{QStringLiteral("数据发送失败！！！")});

@@ -63,6 +63,8 @@ ControlChannel::Reply ControlChannel::execute(std::string_view line, Micros now)
         return {stateText()};
     if (cmd == "faults" && w.size() == 1)
         return {faultsText()};
+    if (cmd == "queue" && w.size() == 1)
+        return ok(std::to_string(m_device.reportsQueued())); // reports still to go out
     if (cmd == "quit" && w.size() == 1)
         return {"OK bye", Action::Quit};
     if (cmd == "plug" && w.size() == 1) {
@@ -142,7 +144,7 @@ std::string ControlChannel::helpText()
             faults += "|";
         faults += f.name;
     }
-    return "commands: state, faults, fault " + faults +
+    return "commands: state, faults, queue, fault " + faults +
            " [N], fault NAME off, fault none, report ID, set ID VALUE, unplug [MS], plug, "
            "pacing on|off, trace on|off, quit";
 }
