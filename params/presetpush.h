@@ -29,6 +29,8 @@ public:
     bool running() const { return m_state == State::Running; }
     int acknowledged() const { return m_acknowledged; }
     int total() const { return static_cast<int>(m_changes.size()); }
+    // While running: the changes the processor has not acknowledged yet, in flight first.
+    std::vector<std::pair<int, int>> unacknowledged() const;
 
 private:
     State sendNext();
