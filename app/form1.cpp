@@ -6,6 +6,7 @@
 #include "panel/panelview.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -13,18 +14,25 @@
 
 namespace qj {
 
-Form1::Form1(QWidget *parent) : Form1(std::make_unique<SerialPort>(), nullptr, parent) {}
+Form1::Form1(QWidget *parent) : Form1(std::make_unique<SerialPort>(), nullptr, nullptr, parent) {}
 
-Form1::Form1(Port &port, QWidget *parent) : Form1(nullptr, &port, parent) {}
+Form1::Form1(Port &port, QWidget *parent) : Form1(nullptr, nullptr, &port, parent) {}
 
-Form1::Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent)
-    : QMainWindow(parent), m_ownPort(std::move(ownPort)), m_port(port ? *port : *m_ownPort),
+Form1::Form1(SerialPort &serial, Port &port, QWidget *parent)
+    : Form1(nullptr, &serial, &port, parent)
+{}
+
+Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent)
+    : QMainWindow(parent), m_ownPort(std::move(ownPort)),
+      m_serial(serial ? serial : m_ownPort.get()), m_port(port ? *port : *m_serial),
       m_view(new PanelView(this)), m_menu(*menuBar()), m_panel(*this, *m_view, m_menu),
       m_texts(m_panel), m_transmitter(m_port, m_command), m_reports(m_panel, *this),
       m_decoder(m_port, m_receive, m_reports, m_transmitter),
       m_supervisor(m_port, m_transmitter, m_receive, m_decoder, *this),
       m_connection(m_port, m_transmitter, m_panel, *this), m_sliders(m_panel, m_transmitter),
-      m_buttons(m_panel, m_transmitter), m_spinners(m_panel)
+      m_buttons(m_panel, m_transmitter), m_spinners(m_panel),
+      m_actions({*this, *m_view, m_menu, m_panel, m_texts, m_transmitter, m_connection,
+                 m_serial ? m_serial->bindings() : m_looseBindings})
 {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(tr("QJ Karaoke V1.0"));
@@ -36,13 +44,29 @@ Form1::Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent)
     m_runTimer.setObjectName(QStringLiteral("RunTimer"));
     m_runTimer.setTimerType(Qt::PreciseTimer);
     m_runTimer.setInterval(kRunTimerPeriod);
-    connect(&m_runTimer, &QTimer::timeout, this, [this] { m_supervisor.RunTimer_Timer(); });
+    connect(&m_runTimer, &QTimer::timeout, this, [this] {
+        m_supervisor.RunTimer_Timer();
+        m_actions.afterTick();
+    });
     m_runTimer.start();
 
     Form_Load();
 }
 
 Form1::~Form1() = default;
+
+PortBindings &Form1::bindings()
+{
+    return m_serial ? m_serial->bindings() : m_looseBindings;
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    m_actions.closing();
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    QMainWindow::closeEvent(event);
+}
 
 void Form1::fixWindow()
 {
@@ -75,13 +99,13 @@ void Form1::wireControls()
             &Form1::MenuConnect_Click);
 
     m_transmitter.setFailureHandler([this](PortError) { handleWriteFailure(); });
-    if (m_ownPort) {
-        m_ownPort->setObjectName(QStringLiteral("MSComm1"));
-        connect(m_ownPort.get(), &SerialPort::lost, this, &Form1::handlePortLost);
+    if (m_serial) {
+        m_serial->setObjectName(QStringLiteral("MSComm1"));
+        connect(m_serial, &SerialPort::lost, this, &Form1::handlePortLost);
         m_connection.setDeviceDescriber([this] {
-            const QString why = m_ownPort->lastErrorText();
-            return why.isEmpty() ? m_ownPort->deviceName()
-                                 : m_ownPort->deviceName() + QStringLiteral(" (") + why + u')';
+            const QString why = m_serial->lastErrorText();
+            return why.isEmpty() ? m_serial->deviceName()
+                                 : m_serial->deviceName() + QStringLiteral(" (") + why + u')';
         });
     }
 }
