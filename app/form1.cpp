@@ -44,16 +44,19 @@ Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port
     m_runTimer.setObjectName(QStringLiteral("RunTimer"));
     m_runTimer.setTimerType(Qt::PreciseTimer);
     m_runTimer.setInterval(kRunTimerPeriod);
-    connect(&m_runTimer, &QTimer::timeout, this, [this] {
-        m_supervisor.RunTimer_Timer();
-        m_actions.afterTick();
-    });
+    connect(&m_runTimer, &QTimer::timeout, this, &Form1::runTick);
     m_runTimer.start();
 
     Form_Load();
 }
 
 Form1::~Form1() = default;
+
+void Form1::runTick()
+{
+    m_supervisor.RunTimer_Timer();
+    m_actions.afterTick(); // a preset push sends its next setting once the last was taken
+}
 
 PortBindings &Form1::bindings()
 {

@@ -64,6 +64,9 @@ public:
     QTimer &runTimer() { return m_runTimer; }
     void setMessagePresenter(WidgetPanel::MessagePresenter presenter);
 
+    // One tick of RunTimer: the link's supervision, then the menu's preset push.
+    void runTick();
+
     // The open port stopped working (unplugged): the panel goes offline.
     void handlePortLost();
 

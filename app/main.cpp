@@ -74,9 +74,9 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    QSettings settings; // outlives the window, which writes to it
     qj::SerialPort serial;
     qj::Form1 form(serial, options.tracePath.isEmpty() ? serial : trace.wrap(serial));
-    QSettings settings;
     form.menuActions().useSettings(&settings);
     // Bindings given on the command line stand over the remembered ones.
     for (auto it = options.bindings.all().constBegin(); it != options.bindings.all().constEnd();

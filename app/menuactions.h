@@ -49,7 +49,8 @@ public:
     void setPortScanner(PortScanner scanner);
 
     // Restores the remembered language and port bindings from `settings` and remembers
-    // changes there from now on. Without settings nothing is read or written.
+    // changes there from now on; the settings must outlive this or be taken back with
+    // useSettings(nullptr). Without settings nothing is read or written.
     void useSettings(QSettings *settings);
 
     void afterTick() { m_presets.afterTick(); }

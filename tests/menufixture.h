@@ -65,6 +65,40 @@ struct MenuFixture : FormFixture
     QString file(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     Preset shown() { return capturePreset(panel()); }
     QString status() { return view().statusDisplay()->text(); }
+
+    // Ticks as the window's timer does: the link, then the menu's preset push.
+    void run(int ticks = 1)
+    {
+        for (int i = 0; i < ticks; ++i)
+            form->runTick();
+    }
+    // Command frames written, reply bytes left out.
+    std::vector<Bytes> frames() const
+    {
+        std::vector<Bytes> out;
+        for (const Bytes &w : port.writes)
+            if (w.size() == 4)
+                out.push_back(w);
+        return out;
+    }
+    // Runs until the push ends, acknowledging each frame a few ticks after it went out and
+    // checking that never more than one command is in flight. Returns the frames from the
+    // one in flight when called.
+    std::vector<Bytes> acknowledgeAll(int maxTicks = 5000)
+    {
+        const std::size_t before = frames().size() - (form->menuActions().presets().pushing());
+        std::size_t answered = before;
+        for (int t = 0; t < maxTicks && form->menuActions().presets().pushing(); ++t) {
+            EXPECT_LE(frames().size(), answered + 1) << "two commands in flight";
+            if (t % 4 == 3 && frames().size() == answered + 1) {
+                port.arrive({0xAA});
+                ++answered;
+            }
+            run();
+        }
+        const std::vector<Bytes> all = frames();
+        return {all.begin() + static_cast<std::ptrdiff_t>(before), all.end()};
+    }
 };
 
 } // namespace qj::test

@@ -157,15 +157,18 @@ TEST_F(PortMenuTest, BindingsAreRememberedBetweenRuns)
         EXPECT_EQ(settings.value(QStringLiteral("ports/12")).toString(),
                   QStringLiteral("/dev/ttyUSB1"));
         EXPECT_EQ(settings.childGroups(), QStringList{"ports"});
+        form->menuActions().useSettings(nullptr); // these settings end here
     }
     {
         QSettings settings(ini, QSettings::IniFormat);
         test::FakePort otherPort;
         Form1 next(otherPort);
+        next.setMessagePresenter([&](const QString &text) { messages << text; });
         next.menuActions().useSettings(&settings);
         EXPECT_EQ(next.bindings().deviceFor(12), QStringLiteral("/dev/ttyUSB1"));
         EXPECT_EQ(next.bindings().all().size(), 1);
     }
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST(PanelSettingsTest, UnusableRememberedBindingsAreSkipped)
