@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -43,6 +44,16 @@ void MenuActions::wire()
     for (const auto &h : handlers)
         QObject::connect(m_parts.menu.action(h.entry), &QAction::triggered, &m_parts.window,
                          [this, handler = h.handler] { (this->*handler)(); });
+
+    // The keys people reach for in any desktop program.
+    const std::pair<MenuEntry, QKeySequence> keys[] = {
+        {MenuEntry::OpenFile, QKeySequence::Open},
+        {MenuEntry::SaveFile, QKeySequence::Save},
+        {MenuEntry::HelpFile, QKeySequence::HelpContents},
+        {MenuEntry::Exit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const auto &[entry, key] : keys)
+        m_parts.menu.action(entry)->setShortcut(key);
 }
 
 void MenuActions::setDialogs(std::unique_ptr<MenuDialogs> dialogs)

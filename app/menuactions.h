@@ -61,6 +61,7 @@ public:
     bool switchLanguage(bool english);
 
     PresetMenu &presets() { return m_presets; }
+    Language &language() { return m_language; }
     HelpWindow *helpWindow() const; // null until the help is first asked for
 
     void MenuOpenFile_Click();

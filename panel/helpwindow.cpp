@@ -51,7 +51,8 @@ constexpr HelpSection kSections[] = {
                        "End 到底；也可以用鼠标滚轮。\n"
                        "按钮和复选框：空格键。\n"
                        "环绕模式：方向键在 L/R 和 L-R 之间切换。\n"
-                       "最大音乐、最大话筒：↑ 和 ↓ 逐步调整。")},
+                       "最大音乐、最大话筒：↑ 和 ↓ 逐步调整。\n"
+                       "Ctrl+O 打开文件，Ctrl+S 保存文件，F1 帮助，Ctrl+Q 退出。")},
     {QT_TRANSLATE_NOOP("qj::HelpWindow", "状态与提示"),
      QT_TRANSLATE_NOOP("qj::HelpWindow",
                        "当前状态：脱机 — 面板没有联机，改动只改变面板。\n"

@@ -15,6 +15,8 @@ QStringList Language::searchDirectories()
     };
 }
 
+Language::Language(QStringList directories) : m_directories(std::move(directories)) {}
+
 bool Language::setEnglish(bool english)
 {
     if (english == m_installed)
@@ -26,7 +28,7 @@ bool Language::setEnglish(bool english)
     }
     if (m_translator.isEmpty()) {
         bool loaded = false;
-        for (const QString &dir : searchDirectories())
+        for (const QString &dir : m_directories)
             if ((loaded = m_translator.load(QLatin1String(kEnglishFile), QDir::cleanPath(dir))))
                 break;
         if (!loaded)

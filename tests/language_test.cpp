@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 
+#include <map>
+
 namespace qj {
 namespace {
 
@@ -138,6 +140,66 @@ int textRoom(QAbstractButton *b)
         ->subElementRect(box ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents,
                          &option, b)
         .width();
+}
+
+// Where a caption's text is drawn on the client area, a little wider than its glyphs so that
+// two captions that touch count as colliding.
+QRect textArea(QWidget *w)
+{
+    constexpr int kGap = 2; // pixels that keep two words apart
+    QString text;
+    QRect room;
+    if (auto *l = qobject_cast<QLabel *>(w)) {
+        text = l->text();
+        room = l->contentsRect();
+    } else if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+        if (!qobject_cast<QCheckBox *>(b) && !qobject_cast<QRadioButton *>(b))
+            return w->geometry(); // a push button is solid all over
+        text = b->text();
+        room = QRect(b->width() - textRoom(b), 0, textRoom(b), b->height());
+    } else {
+        return w->geometry();
+    }
+    const int width = w->fontMetrics().horizontalAdvance(text) + 2 * kGap;
+    QRect area(0, 0, width, room.height());
+    area.moveCenter(room.center());
+    if (!qobject_cast<QLabel *>(w))
+        area.moveLeft(room.left() - kGap); // box and option captions start beside the mark
+    return area.translated(w->pos());
+}
+
+// How far each caption runs into another control or caption, by pair, in pixels.
+std::map<std::pair<QString, QString>, int> collisions(PanelView &view)
+{
+    std::map<std::pair<QString, QString>, int> out;
+    const QList<QWidget *> all = view.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *w : all) {
+        const auto *l = qobject_cast<QLabel *>(w);
+        const auto *b = qobject_cast<QAbstractButton *>(w);
+        if (!w->isVisible() || (!l && !b) || (l && l->text().isEmpty()))
+            continue;
+        const QRect mine = textArea(w);
+        for (QWidget *other : all) {
+            if (other == w || !other->isVisible() || other->geometry().contains(w->geometry()))
+                continue; // the lamp lies under the status text by design
+            const QRect overlap = mine.intersected(textArea(other));
+            if (!overlap.isEmpty())
+                out[{w->objectName(), other->objectName()}] = overlap.width();
+        }
+    }
+    return out;
+}
+
+// Some Chinese captions touch their neighbours already; an English one may not go further.
+TEST_F(LanguageTest, EnglishCaptionsRunIntoNothingFurtherThanTheChinese)
+{
+    const auto chinese = collisions(view());
+    switchLanguage();
+    for (const auto &[pair, width] : collisions(view())) {
+        const auto it = chinese.find(pair);
+        EXPECT_LE(width, it == chinese.end() ? 0 : it->second)
+            << qPrintable(pair.first) << " runs into " << qPrintable(pair.second);
+    }
 }
 
 TEST_F(LanguageTest, CaptionsFitTheirControlsInBothLanguages)

@@ -73,7 +73,7 @@
     </message>
     <message>
         <source>噪声门</source>
-        <translation>Noise gate</translation>
+        <translation>Gate</translation>
     </message>
     <message>
         <source>演唱超低量</source>
@@ -113,7 +113,7 @@
     </message>
     <message>
         <source>消歌声模式：</source>
-        <translation>Vocal cancel:</translation>
+        <translation>Vocal cut:</translation>
     </message>
     <message>
         <source>音乐均衡调整</source>
@@ -355,14 +355,14 @@ Karaoke模式：声道布局。
 保存模式：只在面板上标出一个用户记忆，不发送给处理器。
 红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。</source>
         <translation>Source: the music source.
-Vocal cancel: how the music channels are combined; L-R removes a voice in the centre.
+Vocal cut: how the music channels are combined; L-R removes a voice in the centre.
 Key shift: raises or lowers the music key in semitones; #b (green) is the original key.
 Music EQ: treble, mid, bass and balance of the music, and the subwoofer cut-off frequency.
 Music functions: Max music and Max mic set how far the two level sliders go; Mute; Bass+ (super bass); surround mode.
 Master: microphone and music level.
 Channels: subwoofer, centre, surround and background music level.
 Mic EQ: the five microphone bands.
-Mic functions: exciter, noise gate, singing subwoofer level and feedback suppression time.
+Mic functions: exciter, noise gate (Gate), singing subwoofer level and feedback suppression time.
 Feedback: the feedback suppression class; OFF switches it off.
 Mic effects: echo delay and repeats, reverb time and level, effect level.
 Karaoke: the channel layout.
@@ -380,12 +380,14 @@ A red button is the current choice. While online every change goes to the proces
 推子：↑ 和 Page Up 向上（数值变大），↓ 和 Page Down 向下，Home 到顶，End 到底；也可以用鼠标滚轮。
 按钮和复选框：空格键。
 环绕模式：方向键在 L/R 和 L-R 之间切换。
-最大音乐、最大话筒：↑ 和 ↓ 逐步调整。</source>
+最大音乐、最大话筒：↑ 和 ↓ 逐步调整。
+Ctrl+O 打开文件，Ctrl+S 保存文件，F1 帮助，Ctrl+Q 退出。</source>
         <translation>Tab and Shift+Tab: move between the controls.
 Sliders: Up and Page Up move up (larger values), Down and Page Down move down, Home goes to the top, End to the bottom; the mouse wheel works too.
 Buttons and check boxes: the space bar.
 Surround: the arrow keys switch between L/R and L-R.
-Max music, Max mic: Up and Down step them.</translation>
+Max music, Max mic: Up and Down step them.
+Ctrl+O Open File, Ctrl+S Save File, F1 Help, Ctrl+Q Exit.</translation>
     </message>
     <message>
         <source>状态与提示</source>
