@@ -65,9 +65,10 @@ PortBindings &Form1::bindings()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // Disconnected like the menu entry does it, so nothing is left pending to resend or give
+    // up on while the program ends.
     m_actions.closing();
-    if (m_port.portOpen())
-        m_port.setPortOpen(false);
+    m_connection.disconnect();
     QMainWindow::closeEvent(event);
 }
 

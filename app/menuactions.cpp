@@ -84,6 +84,7 @@ HelpWindow *MenuActions::helpWindow() const
 
 void MenuActions::closing()
 {
+    m_presets.abandon();
     if (m_help)
         m_help->close();
 }

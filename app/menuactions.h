@@ -54,7 +54,7 @@ public:
     void useSettings(QSettings *settings);
 
     void afterTick() { m_presets.afterTick(); }
-    // The window is closing: so does the help.
+    // The window is closing: so does the help, and a running push ends without a message.
     void closing();
 
     // Switches every caption; false (and a message) when English is not available.

@@ -28,6 +28,8 @@ public:
     void afterTick();
     // The status lamp as things stand: the progress, connected or offline.
     void showStatus();
+    // The window is closing: a running push ends here, silently.
+    void abandon() { m_push.abandon(); }
 
     bool pushing() const { return m_push.running(); }
     const PresetPush &push() const { return m_push; }

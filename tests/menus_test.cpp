@@ -107,6 +107,22 @@ TEST_F(LinkMenuTest, ClosingTheWindowClosesThePortWhateverTheState)
     EXPECT_FALSE(port.open);
 }
 
+TEST_F(LinkMenuTest, ClosingDuringAPushEndsItWithoutAWord)
+{
+    goOnline();
+    writeFile(file("far.json"), writePreset(farPreset()));
+    dialogs->openPath = file("far.json");
+    choose(MenuEntry::OpenFile);
+    ASSERT_TRUE(form->menuActions().presets().pushing());
+    const std::size_t sent = port.writes.size();
+    form->close();
+    run(3000); // the timer may still tick while the program ends
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(form->menuActions().presets().pushing());
+    EXPECT_EQ(port.writes.size(), sent);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(LinkMenuTest, TheLanguageIsRememberedBetweenRuns)
 {
     const QString ini = file("settings.ini");
