@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
@@ -23,22 +22,6 @@ public:
     virtual bool confirmReset(QWidget *parent) = 0;
     // Runs the port dialog; true when the user confirmed a choice.
     virtual bool runPortDialog(PortDialog &dialog) = 0;
-};
-
-class StandardDialogs : public MenuDialogs
-{
-    Q_DECLARE_TR_FUNCTIONS(qj::StandardDialogs)
-
-public:
-    static constexpr char kSuffix[] = "json"; // presets are JSON text
-
-    QString openPresetFile(QWidget *parent, const QString &folder) override;
-    QString savePresetFile(QWidget *parent, const QString &folder) override;
-    bool confirmReset(QWidget *parent) override;
-    bool runPortDialog(PortDialog &dialog) override;
-
-private:
-    static QString filter();
 };
 
 } // namespace qj

@@ -1,3 +1,4 @@
+#include "app/standarddialogs.h"
 #include "menufixture.h"
 #include "panel/helpwindow.h"
 

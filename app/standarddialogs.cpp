@@ -1,4 +1,4 @@
-#include "app/menudialogs.h"
+#include "app/standarddialogs.h"
 
 #include "panel/portdialog.h"
 
