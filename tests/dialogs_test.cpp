@@ -103,6 +103,36 @@ TEST_F(StandardDialogsTest, ThePortDialogRunsModally)
     EXPECT_FALSE(dialogs.runPortDialog(dialog));
 }
 
+TEST_F(StandardDialogsTest, InEnglishTheyAskInEnglish)
+{
+    Language language;
+    ASSERT_TRUE(language.setEnglish(true));
+    QString text;
+    QStringList buttons;
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        box->defaultButton()->click();
+    });
+    EXPECT_FALSE(dialogs.confirmReset(&parent));
+    EXPECT_EQ(text, QStringLiteral("Put every setting on the panel back to its default?\nWhile "
+                                   "online the processor receives them too."));
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"Cancel", "Reset"}));
+
+    QString title;
+    QStringList filters;
+    whenShown<QFileDialog>([&](QFileDialog *d) {
+        title = d->windowTitle();
+        filters = d->nameFilters();
+        d->reject();
+    });
+    dialogs.savePresetFile(&parent, dir.path());
+    EXPECT_EQ(title, QStringLiteral("Save File"));
+    EXPECT_EQ(filters, (QStringList{"QJ presets (*.json)", "All files (*)"}));
+}
+
 using ShortcutTest = MenuFixture;
 
 TEST_F(ShortcutTest, TheUsualKeysReachTheirEntries)
