@@ -6,6 +6,7 @@
 #include "panel/panelview.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -13,18 +14,25 @@
 
 namespace qj {
 
-Form1::Form1(QWidget *parent) : Form1(std::make_unique<SerialPort>(), nullptr, parent) {}
+Form1::Form1(QWidget *parent) : Form1(std::make_unique<SerialPort>(), nullptr, nullptr, parent) {}
 
-Form1::Form1(Port &port, QWidget *parent) : Form1(nullptr, &port, parent) {}
+Form1::Form1(Port &port, QWidget *parent) : Form1(nullptr, nullptr, &port, parent) {}
 
-Form1::Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent)
-    : QMainWindow(parent), m_ownPort(std::move(ownPort)), m_port(port ? *port : *m_ownPort),
+Form1::Form1(SerialPort &serial, Port &port, QWidget *parent)
+    : Form1(nullptr, &serial, &port, parent)
+{}
+
+Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent)
+    : QMainWindow(parent), m_ownPort(std::move(ownPort)),
+      m_serial(serial ? serial : m_ownPort.get()), m_port(port ? *port : *m_serial),
       m_view(new PanelView(this)), m_menu(*menuBar()), m_panel(*this, *m_view, m_menu),
       m_texts(m_panel), m_transmitter(m_port, m_command), m_reports(m_panel, *this),
       m_decoder(m_port, m_receive, m_reports, m_transmitter),
       m_supervisor(m_port, m_transmitter, m_receive, m_decoder, *this),
       m_connection(m_port, m_transmitter, m_panel, *this), m_sliders(m_panel, m_transmitter),
-      m_buttons(m_panel, m_transmitter), m_spinners(m_panel)
+      m_buttons(m_panel, m_transmitter), m_spinners(m_panel),
+      m_actions({*this, *m_view, m_menu, m_panel, m_texts, m_transmitter, m_connection,
+                 m_serial ? m_serial->bindings() : m_looseBindings})
 {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(tr("QJ Karaoke V1.0"));
@@ -43,6 +51,20 @@ Form1::Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent)
 }
 
 Form1::~Form1() = default;
+
+PortBindings &Form1::bindings()
+{
+    return m_serial ? m_serial->bindings() : m_looseBindings;
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Disconnected like the menu entry does it, so nothing is left pending to resend or give
+    // up on while the program ends.
+    m_actions.closing();
+    m_connection.disconnect();
+    QMainWindow::closeEvent(event);
+}
 
 void Form1::fixWindow()
 {
@@ -76,14 +98,14 @@ void Form1::wireControls()
 
     m_transmitter.setFailureHandler([this](PortError) { handleWriteFailure(); });
     m_transmitter.addSendHook([this](const frame::Frame &) { wakeTick(); });
-    if (m_ownPort) {
-        connect(&m_ownPort->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
-        m_ownPort->setObjectName(QStringLiteral("MSComm1"));
-        connect(m_ownPort.get(), &SerialPort::lost, this, &Form1::handlePortLost);
+    if (m_serial) {
+        connect(&m_serial->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
+        m_serial->setObjectName(QStringLiteral("MSComm1"));
+        connect(m_serial, &SerialPort::lost, this, &Form1::handlePortLost);
         m_connection.setDeviceDescriber([this] {
-            const QString why = m_ownPort->lastErrorText();
-            return why.isEmpty() ? m_ownPort->deviceName()
-                                 : m_ownPort->deviceName() + QStringLiteral(" (") + why + u')';
+            const QString why = m_serial->lastErrorText();
+            return why.isEmpty() ? m_serial->deviceName()
+                                 : m_serial->deviceName() + QStringLiteral(" (") + why + u')';
         });
     }
 }
@@ -91,6 +113,7 @@ void Form1::wireControls()
 void Form1::RunTimer_Timer()
 {
     m_supervisor.RunTimer_Timer();
+    m_actions.afterTick(); // a preset push sends its next setting once the last was taken
     if (m_supervisor.idle() && m_runTimer.isActive()) {
         m_runTimer.stop();
         m_tickAsleep = true;

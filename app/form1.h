@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/menuactions.h"
 #include "link/connection.h"
 #include "link/decoder.h"
 #include "link/linkhost.h"
@@ -37,6 +38,8 @@ public:
 
     explicit Form1(QWidget *parent = nullptr);             // on its own serial port
     explicit Form1(Port &port, QWidget *parent = nullptr); // on a port from outside
+    // On a serial port reached through a wrapper around it (the protocol trace).
+    Form1(SerialPort &serial, Port &port, QWidget *parent = nullptr);
     ~Form1() override;
 
     // The form procedures the link calls back into.
@@ -48,7 +51,11 @@ public:
     WidgetPanel &panel() { return m_panel; }
     PanelMenu &menu() { return m_menu; }
     Port &port() { return m_port; }
-    SerialPort *serialPort() { return m_ownPort.get(); } // null on a port from outside
+    SerialPort *serialPort() { return m_serial; } // null on a port from outside
+    // Which device each port number stands for: the serial port's, or a set of the window's
+    // own on a port from outside.
+    PortBindings &bindings();
+    MenuActions &menuActions() { return m_actions; }
     CommandState &commandState() { return m_command; }
     ReceiveState &receiveState() { return m_receive; }
     Transmitter &transmitter() { return m_transmitter; }
@@ -60,14 +67,18 @@ public:
     // The open port stopped working (unplugged): the panel goes offline.
     void handlePortLost();
 
-    // RunTimer's tick. While a tick would do nothing (no byte waiting, no wait running, no
-    // resend due) the timer sleeps, and a received byte or a transmission wakes it: the panel
-    // does exactly what it did tick by tick, without spending a wake-up every millisecond.
+    // RunTimer's tick: the link's supervision, then the menu's preset push. While a tick would do
+    // nothing (no byte waiting, no wait running, no resend due) the timer sleeps, and a received
+    // byte or a transmission wakes it: the panel does exactly what it did tick by tick, without
+    // spending a wake-up every millisecond.
     void RunTimer_Timer();
     bool tickAsleep() const { return m_tickAsleep; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
-    Form1(std::unique_ptr<SerialPort> ownPort, Port *port, QWidget *parent);
+    Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent);
 
     void Form_Load();
     void MenuConnect_Click();
@@ -78,6 +89,8 @@ private:
     void wakeTick();
 
     std::unique_ptr<SerialPort> m_ownPort;
+    SerialPort *m_serial;
+    PortBindings m_looseBindings;
     Port &m_port;
     PanelView *m_view;
     PanelMenu m_menu;
@@ -93,6 +106,7 @@ private:
     SliderHandler m_sliders;
     ButtonHandler m_buttons;
     SpinnerHandler m_spinners;
+    MenuActions m_actions;
     QTimer m_runTimer;
     bool m_tickAsleep = false; // stopped by RunTimer_Timer itself, not from outside
 };

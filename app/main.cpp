@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/tracefile.h"
 #include "link/connection.h"
 #include "link/serialport.h"
 #include "panel/panelview.h"
@@ -8,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSettings>
 
 #include <sys/prctl.h>
 
@@ -19,6 +21,7 @@ namespace {
 struct Options
 {
     qj::PortBindings bindings;
+    QString tracePath; // empty: no trace
     bool simulate = false;
     QStringList simArguments;
 };
@@ -38,11 +41,18 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
         QCoreApplication::translate("main", "Binds port number N (1 to 99) to DEVICE; repeatable."),
         QStringLiteral("N=DEVICE"));
     parser.addOption(portOption);
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QCoreApplication::translate("main", "Writes every byte sent and received, with its time "
+                                            "and direction, to FILE (for service)."),
+        QStringLiteral("FILE"));
+    parser.addOption(traceOption);
     const QCommandLineOption simulateOption(
         QStringLiteral("simulate"),
         QCoreApplication::translate("main", "Starts the virtual processor (qj-sim) and binds its "
                                             "pseudo-terminal to the port number in the box; "
-                                            "then choose the connect entry as with a device."));
+                                            "then choose the connect entry as with a device. "
+                                            "Settings are neither read nor saved."));
     parser.addOption(simulateOption);
     const QCommandLineOption simArgOption(
         QStringLiteral("sim-arg"),
@@ -52,8 +62,6 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
     parser.addOption(simArgOption);
     parser.process(app); // --help, --version and unknown options end the program here
 
-    options.simulate = parser.isSet(simulateOption);
-    options.simArguments = parser.values(simArgOption);
     for (const QString &binding : parser.values(portOption)) {
         if (!options.bindings.parseAndBind(binding)) {
             std::fprintf(
@@ -64,6 +72,9 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
             return 2;
         }
     }
+    options.tracePath = parser.value(traceOption);
+    options.simulate = parser.isSet(simulateOption);
+    options.simArguments = parser.values(simArgOption);
     return std::nullopt;
 }
 
@@ -74,22 +85,39 @@ int main(int argc, char *argv[])
     // The link counts its waits in 1 ms ticks: ask the kernel to wake the timer on time rather
     // than up to 50 us late (the default slack), which stretched 1900 ticks by a tenth.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    QCoreApplication::setOrganizationName(QStringLiteral("QJ"));
     QCoreApplication::setApplicationName(QStringLiteral("QJ"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
     Options options;
     if (const std::optional<int> exitCode = parseCommandLine(argc, argv, options))
         return *exitCode;
 
+    qj::TraceFile trace;
+    if (!options.tracePath.isEmpty() && !trace.open(options.tracePath)) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QCoreApplication::translate("main", "Cannot write the trace %1: %2")
+                                    .arg(options.tracePath, trace.errorString())));
+        return 2;
+    }
+
     QApplication app(argc, argv);
-    qj::Form1 form;
-    form.serialPort()->bindings() = options.bindings;
+    QSettings settings; // outlives the window, which writes to it
+    qj::SerialPort serial;
+    qj::Form1 form(serial, options.tracePath.isEmpty() ? serial : trace.wrap(serial));
+    // The demo binds a pseudo-terminal that will not exist next time: it must not be remembered.
+    if (!options.simulate)
+        form.menuActions().useSettings(&settings);
+    // Bindings given on the command line stand over the remembered ones.
+    for (auto it = options.bindings.all().constBegin(); it != options.bindings.all().constEnd();
+         ++it)
+        serial.bindings().bind(it.key(), *it);
 
     // Demo mode: the virtual processor stands behind the number in the box, as a device would.
     qj::sim::SimLauncher simulator;
     if (options.simulate) {
         const int number = qj::Connection::portNumberFrom(form.view().text1()->text());
-        auto bindSimulator = [&form, number](const QString &path) {
-            form.serialPort()->bindings().bind(number, path);
+        auto bindSimulator = [&serial, number](const QString &path) {
+            serial.bindings().bind(number, path);
         };
         QObject::connect(&simulator, &qj::sim::SimLauncher::ptyReady, &form, bindSimulator);
         if (!simulator.start(options.simArguments)) {

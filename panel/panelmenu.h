@@ -17,6 +17,10 @@ public:
 
     QAction *action(MenuEntry entry) const { return m_actions[static_cast<std::size_t>(entry)]; }
 
+    // The captions again, in the language now installed. The open-file caption is the
+    // language marker of the status and message texts, so this switches them too.
+    void retranslate();
+
 private:
     std::array<QAction *, kMenuCount> m_actions{};
 };

@@ -42,6 +42,21 @@ constexpr SpinnerRow kSpinners[] = {
     {Control::MaxMicVolume, wire::kMaxMicVolume},
 };
 
+// Captions of the single buttons, check boxes and options, translated in this class's context.
+struct CaptionRow
+{
+    const char *name;
+    const char *caption;
+};
+
+constexpr CaptionRow kControlCaptions[] = {
+    {"Mute", QT_TRANSLATE_NOOP("qj::PanelView", "Mute")},
+    {"SubwoofPhase", QT_TRANSLATE_NOOP("qj::PanelView", "超低反相")},
+    {"SuperBass", QT_TRANSLATE_NOOP("qj::PanelView", "超重低音")},
+    {"SurroundMode1", QT_TRANSLATE_NOOP("qj::PanelView", "L/R")},
+    {"SurroundMode2", QT_TRANSLATE_NOOP("qj::PanelView", "L-R")},
+};
+
 } // namespace
 
 PanelView::PanelView(QWidget *parent) : QWidget(parent)
@@ -51,6 +66,7 @@ PanelView::PanelView(QWidget *parent) : QWidget(parent)
     addGroups();
     addControls();
     addLabels();
+    retranslate();
     orderFocus();
     // Delivered after the focus events of a change: the option left behind is history then.
     connect(qApp, &QApplication::focusChanged, this, [this] { m_optionLeft = nullptr; });
@@ -93,7 +109,7 @@ void PanelView::addSliders()
         styleValueLabel(*display, row.colours);
         m_displays[wireId] = display;
 
-        auto *nameLabel = new QLabel(caption(row.nameCaption), this);
+        auto *nameLabel = new QLabel(this);
         nameLabel->setObjectName(nameOf(row.nameLabel));
         nameLabel->setGeometry(where.nameLabel);
         styleTransparentLabel(*nameLabel);
@@ -104,9 +120,7 @@ void PanelView::addGroups()
 {
     for (const ButtonGroup &g : buttonGroups()) {
         for (int i = 0; i < g.count; ++i) {
-            const std::string_view text = g.captions[static_cast<std::size_t>(i)];
-            auto *button = new CommandButton(
-                QCoreApplication::translate("qj::ButtonGroup", text.data()), this);
+            auto *button = new CommandButton(QString(), this);
             place(button, elementName(g.name, i));
             const Group group = g.group;
             connect(button, &QPushButton::clicked, this,
@@ -120,23 +134,22 @@ void PanelView::addGroups()
 
 void PanelView::addControls()
 {
-    m_mute = new CommandButton(tr("Mute"), this);
+    m_mute = new CommandButton(QString(), this);
     place(m_mute, QStringLiteral("Mute"));
     connect(m_mute, &QPushButton::clicked, this, &PanelView::muteClicked);
 
-    const auto addCheckBox = [this](Control control, const QString &name, const QString &text) {
-        auto *box = new QCheckBox(text, this);
+    const auto addCheckBox = [this](Control control, const QString &name) {
+        auto *box = new QCheckBox(this);
         place(box, name);
         connect(box, &QCheckBox::toggled, this, [this, control] { emit checkBoxChanged(control); });
         return box;
     };
-    m_subwoofPhase =
-        addCheckBox(Control::SubwoofPhase, QStringLiteral("SubwoofPhase"), tr("超低反相"));
+    m_subwoofPhase = addCheckBox(Control::SubwoofPhase, QStringLiteral("SubwoofPhase"));
     m_subwoofPhase->hide(); // exists for the reports and the offline state only
-    m_superBass = addCheckBox(Control::SuperBass, QStringLiteral("SuperBass"), tr("超重低音"));
+    m_superBass = addCheckBox(Control::SuperBass, QStringLiteral("SuperBass"));
 
-    const auto addOption = [this](Control control, const QString &name, const QString &text) {
-        auto *option = new QRadioButton(text, this);
+    const auto addOption = [this](Control control, const QString &name) {
+        auto *option = new QRadioButton(this);
         place(option, name);
         connect(option, &QRadioButton::toggled, this, [this, control](bool selected) {
             if (selected)
@@ -145,8 +158,8 @@ void PanelView::addControls()
         option->installEventFilter(this);
         return option;
     };
-    m_surround1 = addOption(Control::SurroundMode1, QStringLiteral("SurroundMode1"), tr("L/R"));
-    m_surround2 = addOption(Control::SurroundMode2, QStringLiteral("SurroundMode2"), tr("L-R"));
+    m_surround1 = addOption(Control::SurroundMode1, QStringLiteral("SurroundMode1"));
+    m_surround2 = addOption(Control::SurroundMode2, QStringLiteral("SurroundMode2"));
 
     for (const SpinnerRow &row : kSpinners) {
         const Parameter &param = parameter(row.wireId);
@@ -173,7 +186,7 @@ void PanelView::addControls()
 void PanelView::addLabels()
 {
     for (const LabelRow &row : headingRows())
-        styleTransparentLabel(*addLabel(nameOf(row.name), caption(row.caption)));
+        styleTransparentLabel(*addLabel(nameOf(row.name), QString()));
 
     // The lamp first, so the status text lies on it.
     m_lamp = addLabel(QStringLiteral("Label1"), QString());
@@ -181,6 +194,32 @@ void PanelView::addLabels()
     m_status = addLabel(QStringLiteral("StatusDisplay"), tr("当前状态：脱机"));
     styleTransparentLabel(*m_status, kRed);
     m_status->setFont(statusFont());
+}
+
+void PanelView::retranslate()
+{
+    // The status lamp is left alone: its text follows the link's state, not the captions.
+    const auto child = [this](std::string_view name) {
+        return findChild<QWidget *>(nameOf(name), Qt::FindDirectChildrenOnly);
+    };
+    for (const SliderRow &row : sliderRows())
+        static_cast<QLabel *>(child(row.nameLabel))->setText(caption(row.nameCaption));
+    for (const LabelRow &row : headingRows())
+        static_cast<QLabel *>(child(row.name))->setText(caption(row.caption));
+    for (const ButtonGroup &g : buttonGroups())
+        for (int i = 0; i < g.count; ++i)
+            button(g.group, i)
+                ->setText(QCoreApplication::translate(
+                    "qj::ButtonGroup", g.captions[static_cast<std::size_t>(i)].data()));
+    for (const CaptionRow &row : kControlCaptions)
+        static_cast<QAbstractButton *>(child(row.name))->setText(tr(row.caption));
+}
+
+void PanelView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
 }
 
 void PanelView::orderFocus()

@@ -41,6 +41,9 @@ public:
     QLabel *statusDisplay() const { return m_status; }
     QLabel *lamp() const { return m_lamp; }
 
+    // Every caption from the tables again, in the language now installed.
+    void retranslate();
+
     // The widgets that take the keyboard focus, in Tab order.
     const QList<QWidget *> &focusChain() const { return m_focusChain; }
 
@@ -54,6 +57,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void addSliders();

@@ -39,6 +39,13 @@ PresetPush::State PresetPush::poll()
     return sendNext();
 }
 
+std::vector<std::pair<int, int>> PresetPush::unacknowledged() const
+{
+    if (m_state != State::Running)
+        return {};
+    return {m_changes.begin() + m_acknowledged, m_changes.end()};
+}
+
 PresetPush::State PresetPush::sendNext()
 {
     if (m_next >= m_changes.size())

@@ -29,6 +29,11 @@ public:
     bool running() const { return m_state == State::Running; }
     int acknowledged() const { return m_acknowledged; }
     int total() const { return static_cast<int>(m_changes.size()); }
+    // Ends a running push without a word: the window is going away.
+    void abandon() { m_state = State::Idle; }
+
+    // While running: the changes the processor has not acknowledged yet, in flight first.
+    std::vector<std::pair<int, int>> unacknowledged() const;
 
 private:
     State sendNext();

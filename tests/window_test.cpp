@@ -1,4 +1,6 @@
 #include "formfixture.h"
+#include "menufixture.h"
+#include "panel/helpwindow.h"
 
 #include "link/serialport.h"
 
@@ -250,17 +252,30 @@ TEST_F(WindowTest, NineMenuEntriesDirectlyInTheBar)
     }
 }
 
-TEST_F(WindowTest, TheEntriesWithoutActionLeaveThePanelAlone)
+TEST_F(WindowTest, EntriesWhoseDialogIsCancelledLeaveThePanelAlone)
 {
+    // Every dialog is cancelled: no file, no reset, no port chosen from the one listed.
+    auto dialogs = std::make_unique<test::ScriptedDialogs>();
+    test::ScriptedDialogs *asked = dialogs.get();
+    form->menuActions().setDialogs(std::move(dialogs));
+    form->menuActions().setPortScanner([] {
+        return std::vector<FoundPort>{{QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, {}}};
+    });
+    port.open = false;
+
     const QImage before = form->grab().toImage();
+    const QStringList quiet{"MenuOpenFile", "MenuSaveFile", "MenuSelectCom",
+                            "MenuOffline",  "MenuReset",    "MenuHelpFile"};
     for (QAction *a : form->menuBar()->actions())
-        if (a->objectName() != QStringLiteral("MenuConnect"))
+        if (quiet.contains(a->objectName()))
             a->trigger();
     QApplication::processEvents();
+    EXPECT_EQ(asked->asked, (QStringList{"open", "save", "port", "reset"}));
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(port.writes.empty());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(form->grab().toImage(), before);
+    EXPECT_TRUE(form->menuActions().helpWindow()->isVisible()); // a window of its own
 }
 
 // Where a widget's pixel (dx, dy) from its own top-left lies in a grab of the window.

@@ -1,0 +1,186 @@
+#include "app/menuactions.h"
+
+#include "app/panelsettings.h"
+#include "app/standarddialogs.h"
+#include "link/portscan.h"
+#include "panel/helpwindow.h"
+#include "panel/panelmenu.h"
+#include "panel/panelview.h"
+#include "panel/portdialog.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QWidget>
+
+namespace qj {
+
+MenuActions::MenuActions(const Parts &parts)
+    : m_parts(parts), m_menuTexts(parts.panel),
+      m_presets(parts.panel, parts.transmitter, parts.texts, m_menuTexts),
+      m_dialogs(std::make_unique<StandardDialogs>()), m_scan(&scanPorts)
+{
+    wire();
+}
+
+MenuActions::~MenuActions() = default;
+
+void MenuActions::wire()
+{
+    const struct
+    {
+        MenuEntry entry;
+        void (MenuActions::*handler)();
+    } handlers[] = {
+        {MenuEntry::OpenFile, &MenuActions::MenuOpenFile_Click},
+        {MenuEntry::SaveFile, &MenuActions::MenuSaveFile_Click},
+        {MenuEntry::SelectCom, &MenuActions::MenuSelectCom_Click},
+        {MenuEntry::Offline, &MenuActions::MenuOffline_Click},
+        {MenuEntry::Reset, &MenuActions::MenuReset_Click},
+        {MenuEntry::ChineseEnglish, &MenuActions::MenuChineseEnglish_Click},
+        {MenuEntry::HelpFile, &MenuActions::MenuHelpFile_Click},
+        {MenuEntry::Exit, &MenuActions::MenuExit_Click},
+    };
+    for (const auto &h : handlers)
+        QObject::connect(m_parts.menu.action(h.entry), &QAction::triggered, &m_parts.window,
+                         [this, handler = h.handler] { (this->*handler)(); });
+
+    // The keys people reach for in any desktop program.
+    const std::pair<MenuEntry, QKeySequence> keys[] = {
+        {MenuEntry::OpenFile, QKeySequence::Open},
+        {MenuEntry::SaveFile, QKeySequence::Save},
+        {MenuEntry::HelpFile, QKeySequence::HelpContents},
+        {MenuEntry::Exit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const auto &[entry, key] : keys)
+        m_parts.menu.action(entry)->setShortcut(key);
+}
+
+void MenuActions::setDialogs(std::unique_ptr<MenuDialogs> dialogs)
+{
+    m_dialogs = std::move(dialogs);
+}
+
+void MenuActions::setPortScanner(PortScanner scanner)
+{
+    m_scan = std::move(scanner);
+}
+
+void MenuActions::useSettings(QSettings *settings)
+{
+    m_settings = settings;
+    if (!m_settings)
+        return;
+    const PanelSettings stored(*m_settings);
+    stored.loadBindings(m_parts.bindings);
+    if (stored.english())
+        switchLanguage(true);
+}
+
+HelpWindow *MenuActions::helpWindow() const
+{
+    return m_help;
+}
+
+void MenuActions::closing()
+{
+    m_presets.abandon();
+    if (m_help)
+        m_help->close();
+}
+
+bool MenuActions::switchLanguage(bool english)
+{
+    if (!m_language.setEnglish(english)) {
+        m_menuTexts.ShowNoEnglish();
+        return false;
+    }
+    // At once, not when the posted language-change events arrive: the status text's language
+    // follows the open-file caption.
+    m_parts.view.retranslate();
+    m_parts.menu.retranslate();
+    m_presets.showStatus();
+    return true;
+}
+
+void MenuActions::rememberFolder(const QString &file)
+{
+    m_folder = QFileInfo(file).absolutePath();
+}
+
+void MenuActions::MenuOpenFile_Click()
+{
+    const QString path = m_dialogs->openPresetFile(&m_parts.window, m_folder);
+    if (path.isEmpty())
+        return;
+    rememberFolder(path);
+    m_presets.openFile(path);
+}
+
+void MenuActions::MenuSaveFile_Click()
+{
+    const QString path = m_dialogs->savePresetFile(&m_parts.window, m_folder);
+    if (path.isEmpty())
+        return;
+    rememberFolder(path);
+    m_presets.saveFile(path);
+}
+
+void MenuActions::MenuSelectCom_Click()
+{
+    const auto rows = [this] {
+        return portRows(m_scan(), m_parts.bindings,
+                        [](const QString &device) { return QFileInfo::exists(device); });
+    };
+    PortDialog dialog(
+        rows, [this] { m_parts.texts.ShowSelectCom(); }, &m_parts.window);
+    if (dialog.rows().empty()) {
+        m_parts.texts.ShowNotCom();
+        return;
+    }
+    dialog.selectNumber(Connection::portNumberFrom(m_parts.view.text1()->text()));
+    if (!m_dialogs->runPortDialog(dialog) || !dialog.choice())
+        return;
+
+    const PortDialog::Choice choice = *dialog.choice();
+    if (!bindChosen(m_parts.bindings, choice.number, choice.device))
+        return; // the dialog offers only numbers 1..99 and listed devices
+    m_parts.view.text1()->setText(QString::number(choice.number));
+    if (m_settings)
+        PanelSettings(*m_settings).saveBindings(m_parts.bindings);
+}
+
+void MenuActions::MenuOffline_Click()
+{
+    m_parts.connection.disconnect();
+}
+
+void MenuActions::MenuReset_Click()
+{
+    if (m_dialogs->confirmReset(&m_parts.window))
+        m_presets.restoreDefaults();
+}
+
+void MenuActions::MenuChineseEnglish_Click()
+{
+    const bool english = speaksChinese(m_parts.panel);
+    if (switchLanguage(english) && m_settings)
+        PanelSettings(*m_settings).setEnglish(english);
+}
+
+void MenuActions::MenuHelpFile_Click()
+{
+    if (!m_help)
+        m_help = new HelpWindow(&m_parts.window);
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void MenuActions::MenuExit_Click()
+{
+    m_parts.window.close();
+}
+
+} // namespace qj

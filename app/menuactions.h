@@ -1,0 +1,91 @@
+#pragma once
+
+#include "app/menudialogs.h"
+#include "app/presetmenu.h"
+#include "link/connection.h"
+#include "link/portlist.h"
+#include "panel/language.h"
+#include "panel/menutexts.h"
+
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QSettings;
+class QWidget;
+
+namespace qj {
+
+class HelpWindow;
+class PanelMenu;
+class PanelView;
+
+// The menu entries other than connecting: preset files, the port choice, disconnecting, the
+// reset, the language, the help and leaving. The window owns one and calls afterTick() after
+// each tick of the link.
+class MenuActions
+{
+public:
+    using PortScanner = std::function<std::vector<FoundPort>()>;
+
+    struct Parts
+    {
+        QWidget &window;
+        PanelView &view;
+        PanelMenu &menu;
+        PanelAccess &panel;
+        Texts &texts;
+        Transmitter &transmitter;
+        Connection &connection;
+        PortBindings &bindings;
+    };
+
+    explicit MenuActions(const Parts &parts);
+    ~MenuActions();
+
+    void setDialogs(std::unique_ptr<MenuDialogs> dialogs);
+    void setPortScanner(PortScanner scanner);
+
+    // Restores the remembered language and port bindings from `settings` and remembers
+    // changes there from now on; the settings must outlive this or be taken back with
+    // useSettings(nullptr). Without settings nothing is read or written.
+    void useSettings(QSettings *settings);
+
+    void afterTick() { m_presets.afterTick(); }
+    // The window is closing: so does the help, and a running push ends without a message.
+    void closing();
+
+    // Switches every caption; false (and a message) when English is not available.
+    bool switchLanguage(bool english);
+
+    PresetMenu &presets() { return m_presets; }
+    Language &language() { return m_language; }
+    HelpWindow *helpWindow() const; // null until the help is first asked for
+
+    void MenuOpenFile_Click();
+    void MenuSaveFile_Click();
+    void MenuSelectCom_Click();
+    void MenuOffline_Click();
+    void MenuReset_Click();
+    void MenuChineseEnglish_Click();
+    void MenuHelpFile_Click();
+    void MenuExit_Click();
+
+private:
+    void wire();
+    void rememberFolder(const QString &file);
+
+    Parts m_parts;
+    MenuTexts m_menuTexts;
+    PresetMenu m_presets;
+    Language m_language;
+    std::unique_ptr<MenuDialogs> m_dialogs;
+    PortScanner m_scan;
+    QSettings *m_settings = nullptr;
+    QPointer<HelpWindow> m_help;
+    QString m_folder; // where the last preset was opened or saved
+};
+
+} // namespace qj

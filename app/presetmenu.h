@@ -1,0 +1,51 @@
+#pragma once
+
+#include "link/panelaccess.h"
+#include "link/transmitter.h"
+#include "panel/menutexts.h"
+#include "panel/texts.h"
+#include "params/preset.h"
+#include "params/presetpush.h"
+
+namespace qj {
+
+// Preset files and the reset: the panel takes the wanted settings at once and, while online,
+// the processor receives every one that differs, one command at a time, with the progress on
+// the status lamp.
+class PresetMenu
+{
+public:
+    PresetMenu(PanelAccess &panel, Transmitter &transmitter, Texts &texts, MenuTexts &menuTexts);
+
+    // Every setting the panel shows, into a file; false (and a message) when it cannot be.
+    bool saveFile(const QString &path);
+    // Validates the whole file first: a bad one is refused with the reason and changes nothing.
+    bool openFile(const QString &path);
+    // The offline defaults on the panel, and to the processor while online.
+    void restoreDefaults();
+
+    // After every tick: the next setting once the last was acknowledged.
+    void afterTick();
+    // The status lamp as things stand: the progress, connected or offline.
+    void showStatus();
+    // The window is closing: a running push ends here, silently.
+    void abandon() { m_push.abandon(); }
+
+    bool pushing() const { return m_push.running(); }
+    const PresetPush &push() const { return m_push; }
+
+private:
+    void bring(const Preset &wanted);
+    void handle(PresetPush::State state);
+    void showProgress();
+    bool online() const { return m_panel.isEnabled(Control::Mute); }
+
+    PanelAccess &m_panel;
+    Transmitter &m_transmitter;
+    Texts &m_texts;
+    MenuTexts &m_menuTexts;
+    PresetPush m_push;
+    int m_shownProgress = -1; // acknowledgements the lamp shows, -1: it shows something else
+};
+
+} // namespace qj

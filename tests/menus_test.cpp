@@ -1,0 +1,156 @@
+#include "menufixture.h"
+#include "panel/helpwindow.h"
+
+#include <QSettings>
+
+namespace qj {
+namespace {
+
+using test::Bytes;
+using test::farPreset;
+using test::MenuFixture;
+using test::writeFile;
+
+using LinkMenuTest = MenuFixture;
+
+TEST_F(LinkMenuTest, AfterALinkFailureDisconnectThenConnectBringsThePanelBackOnline)
+{
+    goOnline();
+    click(QStringLiteral("EchoMode_1"));
+    run(1900); // ten transmissions, none answered
+    ASSERT_EQ(messages, QStringList{"数据发送失败！！！"});
+    // Offline after the failure: the port is still open and connecting is spent.
+    EXPECT_TRUE(port.open);
+    EXPECT_FALSE(entry(MenuEntry::Connect)->isEnabled());
+    EXPECT_FALSE(view().mute()->isEnabled());
+
+    choose(MenuEntry::Offline);
+    EXPECT_FALSE(port.open);
+    EXPECT_TRUE(entry(MenuEntry::Connect)->isEnabled());
+    EXPECT_EQ(status(), QStringLiteral("当前状态：脱机"));
+    EXPECT_EQ(shown(), offlinePreset());
+
+    port.writes.clear();
+    choose(MenuEntry::Connect);
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(port.writes, (std::vector<Bytes>{{0xAA, 0x00, 0x01, 0x54}}));
+    acknowledge();
+    port.arrive({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1
+    run(2);
+    EXPECT_TRUE(view().mute()->isEnabled());
+    EXPECT_FALSE(entry(MenuEntry::Connect)->isEnabled());
+    EXPECT_EQ(status(), QStringLiteral("当前状态：联机"));
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(LinkMenuTest, DisconnectWhileOnlineClosesThePortAndForgetsThePendingCommand)
+{
+    goOnline();
+    form->ShowConnect();
+    key("MusicVolume", Qt::Key_Up);
+    ASSERT_NE(cmd().CmdId, 0);
+    choose(MenuEntry::Offline);
+    EXPECT_FALSE(port.open);
+    EXPECT_TRUE(entry(MenuEntry::Connect)->isEnabled());
+    EXPECT_FALSE(view().mute()->isEnabled());
+    EXPECT_EQ(cmd().CmdId, 0);
+    EXPECT_EQ(cmd().RetryLeft, 0);
+    EXPECT_EQ(status(), QStringLiteral("当前状态：脱机"));
+    const std::size_t written = port.writes.size();
+    run(3000);
+    EXPECT_EQ(port.writes.size(), written); // nothing resent into the closed port
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(LinkMenuTest, DisconnectingDuringAPushSaysHowFarItGot)
+{
+    goOnline();
+    writeFile(file("far.json"), writePreset(farPreset()));
+    const int n = static_cast<int>(presetChanges(shown(), farPreset()).size());
+    dialogs->openPath = file("far.json");
+    choose(MenuEntry::OpenFile);
+    port.arrive({0xAA});
+    run();
+    choose(MenuEntry::Offline);
+    run();
+    EXPECT_EQ(messages,
+              QStringList{QStringLiteral("预设发送中断：%1 项设置中已发送 1 项。").arg(n)});
+    EXPECT_EQ(status(), QStringLiteral("当前状态：脱机"));
+}
+
+TEST_F(LinkMenuTest, ExitClosesTheWindowAndThePort)
+{
+    choose(MenuEntry::HelpFile);
+    ASSERT_TRUE(port.open);
+    choose(MenuEntry::Exit);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(form->menuActions().helpWindow()->isVisible());
+}
+
+TEST_F(LinkMenuTest, ClosingTheWindowClosesThePortWhateverTheState)
+{
+    const struct
+    {
+        const char *state;
+        bool online;
+    } cases[] = {{"connecting", false}, {"online", true}};
+    for (const auto &c : cases) {
+        form->show();
+        port.open = true;
+        if (c.online)
+            goOnline();
+        EXPECT_TRUE(form->close()) << c.state;
+        EXPECT_FALSE(port.open) << c.state;
+    }
+    form->close(); // closed already: nothing to close twice
+    EXPECT_FALSE(port.open);
+}
+
+TEST_F(LinkMenuTest, ClosingDuringAPushEndsItWithoutAWord)
+{
+    goOnline();
+    writeFile(file("far.json"), writePreset(farPreset()));
+    dialogs->openPath = file("far.json");
+    choose(MenuEntry::OpenFile);
+    ASSERT_TRUE(form->menuActions().presets().pushing());
+    const std::size_t sent = port.writes.size();
+    form->close();
+    run(3000); // the timer may still tick while the program ends
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(form->menuActions().presets().pushing());
+    EXPECT_EQ(port.writes.size(), sent);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(LinkMenuTest, TheLanguageIsRememberedBetweenRuns)
+{
+    const QString ini = file("settings.ini");
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        form->menuActions().useSettings(&settings);
+        EXPECT_EQ(entry(MenuEntry::OpenFile)->text(), QStringLiteral("打开文件"));
+        choose(MenuEntry::ChineseEnglish);
+        EXPECT_EQ(settings.value(QStringLiteral("language")).toString(), QStringLiteral("en"));
+        // Without settings the window keeps its language to itself.
+        form->menuActions().useSettings(nullptr);
+        choose(MenuEntry::ChineseEnglish);
+        EXPECT_EQ(settings.value(QStringLiteral("language")).toString(), QStringLiteral("en"));
+    }
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        test::FakePort otherPort;
+        Form1 next(otherPort);
+        next.setMessagePresenter([&](const QString &text) { messages << text; });
+        next.menuActions().useSettings(&settings);
+        EXPECT_EQ(next.menu().action(MenuEntry::OpenFile)->text(), QStringLiteral("Open File"));
+        EXPECT_EQ(next.view().statusDisplay()->text(), QStringLiteral("Status：offline"));
+        next.menu().action(MenuEntry::ChineseEnglish)->trigger();
+        EXPECT_EQ(next.menu().action(MenuEntry::OpenFile)->text(), QStringLiteral("打开文件"));
+        EXPECT_EQ(settings.value(QStringLiteral("language")).toString(), QStringLiteral("zh_CN"));
+    }
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+} // namespace
+} // namespace qj

@@ -1,0 +1,118 @@
+#include "app/form1.h"
+#include "link/serialport.h"
+#include "menufixture.h"
+#include "pty.h"
+
+#include <QElapsedTimer>
+
+namespace qj {
+namespace {
+
+using test::Bytes;
+
+// A processor on the far end of a real pseudo-terminal: it takes each command frame, holds
+// its value and acknowledges it a few milliseconds later. It notes any second, different
+// command that arrives while one is still unanswered.
+struct ScriptedProcessor
+{
+    static constexpr int kAckDelayMs = 3; // long enough for an eager panel to show itself
+
+    explicit ScriptedProcessor(test::Pty &p) : pty(p) {}
+
+    test::Pty &pty;
+    std::array<int, kParameterCount> held{};
+    std::vector<Bytes> frames;
+    int badSums = 0;
+    int overlaps = 0;
+
+    void serve(const std::function<bool()> &done, int timeoutMs)
+    {
+        std::vector<std::uint8_t> pending;
+        std::optional<Bytes> unanswered;
+        QElapsedTimer clock, sinceFrame;
+        clock.start();
+        while (!done() && clock.elapsed() < timeoutMs) {
+            std::uint8_t buf[64];
+            const ssize_t n = ::read(pty.master(), buf, sizeof buf);
+            if (n > 0)
+                pending.insert(pending.end(), buf, buf + n);
+            while (pending.size() >= 4) {
+                const Bytes frame(pending.begin(), pending.begin() + 4);
+                pending.erase(pending.begin(), pending.begin() + 4);
+                if (std::uint8_t(frame[0] + frame[1] + frame[2] + frame[3]) != 0xFF)
+                    ++badSums;
+                if (unanswered && *unanswered != frame)
+                    ++overlaps; // a resend of the same frame is allowed, another command not
+                frames.push_back(frame);
+                held[frame[1]] = frame[2];
+                unanswered = frame;
+                sinceFrame.start();
+            }
+            if (unanswered && sinceFrame.elapsed() >= kAckDelayMs) {
+                pty.write({0xAA});
+                unanswered.reset();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+    }
+};
+
+TEST(PresetPushRealTest, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
+{
+    test::Pty pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("far.json"));
+    test::writeFile(path, writePreset(test::farPreset()));
+
+    Form1 form; // its own serial port and its own 1 ms timer
+    QStringList messages;
+    form.setMessagePresenter([&](const QString &text) { messages << text; });
+    auto dialogs = std::make_unique<test::ScriptedDialogs>();
+    dialogs->openPath = path;
+    form.menuActions().setDialogs(std::move(dialogs));
+    form.serialPort()->bindings().bind(5, QString::fromStdString(pty.path()));
+    form.show();
+
+    // Connected the usual way; the processor holds what the offline panel shows.
+    form.menu().action(MenuEntry::Connect)->trigger();
+    ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
+    pty.write({0xAA});
+    test::spin(20);
+    pty.write({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1
+    ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
+    ASSERT_TRUE(form.view().mute()->isEnabled());
+
+    ScriptedProcessor processor{pty};
+    const Preset start = offlinePreset();
+    for (int id : presetIds())
+        processor.held[static_cast<std::size_t>(id)] = start.values[static_cast<std::size_t>(id)];
+    const auto changes = presetChanges(capturePreset(form.panel()), test::farPreset());
+
+    form.menu().action(MenuEntry::OpenFile)->trigger();
+    processor.serve(
+        [&] {
+            return !form.menuActions().presets().pushing() &&
+                   form.view().statusDisplay()->text() == QStringLiteral("当前状态：联机");
+        },
+        10000);
+
+    EXPECT_FALSE(form.menuActions().presets().pushing());
+    EXPECT_EQ(form.view().statusDisplay()->text(), QStringLiteral("当前状态：联机"));
+    EXPECT_EQ(processor.overlaps, 0);
+    EXPECT_EQ(processor.badSums, 0);
+    EXPECT_GE(processor.frames.size(), changes.size());
+    const Preset far = test::farPreset();
+    for (int id : presetIds()) {
+        if (parameter(id).kind == ControlKind::Spinner)
+            continue; // the limits stay on the panel
+        EXPECT_EQ(processor.held[static_cast<std::size_t>(id)],
+                  far.values[static_cast<std::size_t>(id)])
+            << parameter(id).control;
+    }
+    EXPECT_EQ(capturePreset(form.panel()), far);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+} // namespace
+} // namespace qj
