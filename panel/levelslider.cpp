@@ -63,8 +63,8 @@ void LevelSlider::handleAction(int)
 
 void LevelSlider::showTip()
 {
-    if (m_tipText.isEmpty())
-        return;
+    if (m_tipText.isEmpty() || !isVisible())
+        return; // a tip beside a slider nobody sees would only float on its own
     QStyleOptionSlider option;
     initStyleOption(&option); // carries sliderPosition, so the rectangle is the new thumb's
     const QRect thumb =
