@@ -90,6 +90,8 @@ void Form1::wireControls()
 
 void Form1::RunTimer_Timer()
 {
+    if (!m_tickGate.admit(TickGate::Clock::now()))
+        return; // crowding a late tick (see TickGate)
     m_supervisor.RunTimer_Timer();
     if (m_supervisor.idle() && m_runTimer.isActive()) {
         m_runTimer.stop();

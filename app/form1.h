@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/tickgate.h"
 #include "link/connection.h"
 #include "link/decoder.h"
 #include "link/linkhost.h"
@@ -94,6 +95,7 @@ private:
     ButtonHandler m_buttons;
     SpinnerHandler m_spinners;
     QTimer m_runTimer;
+    TickGate m_tickGate;
     bool m_tickAsleep = false; // stopped by RunTimer_Timer itself, not from outside
 };
 
