@@ -1,6 +1,5 @@
 #include "bench/panelrig.h"
 
-#include "bench/devicepriority.h"
 #include "bench/eventwait.h"
 #include "link/serialport.h"
 #include "panel/panelview.h"
@@ -30,13 +29,12 @@ PanelRig::~PanelRig()
     m_device.stop();
 }
 
-bool PanelRig::startDevice(const QStringList &arguments, bool raised)
+bool PanelRig::startDevice(const QStringList &arguments)
 {
     if (!m_device.start(arguments)) {
         m_error = m_device.errorString();
         return false;
     }
-    m_priority = raised ? raiseDevicePriority(m_device.processId()) : QStringLiteral("normal");
     return true;
 }
 

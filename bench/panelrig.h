@@ -30,10 +30,8 @@ public:
     PanelRig();
     ~PanelRig();
 
-    // qj-sim as a child process, paced unless `arguments` say otherwise, with the priority of
-    // a stand-in for hardware unless `raised` is false (see devicepriority.h).
-    bool startDevice(const QStringList &arguments = {}, bool raised = true);
-    QString devicePriority() const { return m_priority; }
+    // qj-sim as a child process, paced unless `arguments` say otherwise.
+    bool startDevice(const QStringList &arguments = {});
     // A tap between the panel and the device (a silent line if no device was started).
     bool startTap();
     QString errorString() const { return m_error; }
@@ -58,7 +56,6 @@ private:
     std::unique_ptr<Form1> m_form;
     std::vector<Message> m_messages;
     QString m_error;
-    QString m_priority;
 };
 
 } // namespace qj::bench
