@@ -220,7 +220,10 @@ void runProcessBench(Report &report, const ProcessBenchConfig &config)
             "build/qj-panel as its own process on this display, bound to qj-sim's pseudo-terminal "
             "(`--port 5=PTY`), connected by a real click on its connect entry (xdotool), then "
             "left alone: CPU time of all its threads (schedstat) over %1 s of wall time, once "
-            "online and settled. Meanwhile this benchmark does nothing but wait. The processor "
+            "online and settled. Meanwhile this benchmark does nothing but wait. Online and "
+            "idle the panel has nothing to do: its tick sleeps while no byte waits and no "
+            "command is pending, and a byte arriving or a command being sent wakes it. The "
+            "processor "
             "used %2 % of a core in the same time. For comparison, a process that runs nothing "
             "but a precise 1 ms QTimer costs %3 % of a core (%4 wake-ups/s).")
             .arg(config.idleSeconds)
@@ -230,7 +233,8 @@ void runProcessBench(Report &report, const ProcessBenchConfig &config)
         QStringLiteral("5"), startHeading,
         QStringLiteral(
             "From just before the benchmark starts build/qj-panel (fork and exec included) to "
-            "the X server's notice that its top-level window is mapped, read from a connection "
+            "the X server's notice that its top-level window is mapped (Qt paints it on the "
+            "expose that follows), read from a connection "
             "of the benchmark's own (Xlib, SubstructureNotify on the root window). The resident "
             "set is VmRSS from /proc once the panel is online and settled, in MB of 10^6 bytes; "
             "it counts the shared Qt libraries the panel maps. %1 of %2 runs did not go online.")
