@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kStrokes = 40; // key presses one way before turning back, well inside 0 to 250
+constexpr int kStrokes = 40;     // key presses one way before turning back, well inside 0 to 250
+constexpr int kStartValue = 125; // of 0 to 250
 constexpr auto kFrameTimeout = 500ms;
 constexpr auto kAckTimeout = 500ms;
 // A user's key presses come tens of milliseconds apart; a random pause after each
@@ -40,15 +41,19 @@ void runControlBench(Report &report, int runs, int steps)
     }
     std::mt19937 rng(9);
     std::uniform_int_distribution<int> pause(kPauseMinMs, kPauseMaxMs);
+    const int echoDelay = *wireIdOf("EchoDelay");
     Stats p50, p99, worst, written50, written99, hop50, hop99;
     int lost = 0;
     for (int run = 0; run < runs; ++run) {
+        // Each run starts with the echo delay mid-range, so its presses never reach an end.
+        rig.device().request(QStringLiteral("set %1 %2").arg(echoDelay).arg(kStartValue));
+        idleFor(100ms);
         rig.newPanel();
         if (!rig.connectAndSettle()) {
             std::fprintf(stderr, "   run %d: did not go online\n", run + 1);
             continue;
         }
-        LevelSlider *slider = rig.form().view().slider(*wireIdOf("EchoDelay"));
+        LevelSlider *slider = rig.form().view().slider(echoDelay);
         slider->setFocus(Qt::OtherFocusReason);
         // Connected after the panel's own handler: runs once the frame has been written.
         TimePoint wroteAt;
