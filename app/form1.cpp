@@ -112,6 +112,8 @@ void Form1::wireControls()
 
 void Form1::RunTimer_Timer()
 {
+    if (!m_tickGate.admit(TickGate::Clock::now()))
+        return; // crowding a late tick (see TickGate)
     m_supervisor.RunTimer_Timer();
     m_actions.afterTick(); // a preset push sends its next setting once the last was taken
     if (m_supervisor.idle() && m_runTimer.isActive()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/menuactions.h"
+#include "app/tickgate.h"
 #include "link/connection.h"
 #include "link/decoder.h"
 #include "link/linkhost.h"
@@ -108,6 +109,7 @@ private:
     SpinnerHandler m_spinners;
     MenuActions m_actions;
     QTimer m_runTimer;
+    TickGate m_tickGate;
     bool m_tickAsleep = false; // stopped by RunTimer_Timer itself, not from outside
 };
 

@@ -44,8 +44,12 @@ TEST(SimCommandReader, CutsTheStreamIntoFramesAndSingleBytes)
     } cases[] = {
         {"a command", {{0, 0xAA}, {347, 0x1F}, {694, 0x2D}, {1041, 0x09}}, 5000, {"F:AA1F2D09"}},
         {"a bad check byte", {{0, 0xAA}, {0, 0x01}, {0, 0x64}, {0, 0xF1}}, 5000, {"G:AA0164F1"}},
-        {"a lone reply", {{0, 0xAA}}, 1999, {}},
-        {"a lone reply, window over", {{0, 0xAA}}, 2000, {"S:AA"}},
+        {"a lone reply, the line quiet for less than a byte time", {{0, 0xAA}}, 346, {}},
+        {"a lone reply, the line quiet for a byte time", {{0, 0xAA}}, 347, {"S:AA"}},
+        {"a pause inside a frame",
+         {{0, 0xAA}, {347, 0x1F}, {1100, 0x2D}, {1447, 0x09}},
+         5000,
+         {"S:AA", "S:1F", "S:2D", "S:09"}},
         {"a reject reply", {{0, 0x55}}, 0, {"S:55"}},
         {"a reply followed by a command",
          {{0, 0xAA}, {300, 0xAA}, {300, 0x1F}, {300, 0x2D}, {300, 0x09}},
@@ -75,6 +79,25 @@ TEST(SimCommandReader, CutsTheStreamIntoFramesAndSingleBytes)
             got.push_back(pieceText(p));
         EXPECT_EQ(got, c.pieces) << c.name;
     }
+}
+
+TEST(SimCommandReader, UnpacedBytesMayComeApartByTheUnpacedGap)
+{
+    auto read = [](std::vector<std::pair<int, std::uint8_t>> in, int expireAtUs) {
+        CommandReader r(CommandReader::kUnpacedQuietGap);
+        std::vector<CommandReader::Piece> out;
+        for (const auto &[us, byte] : in)
+            r.push(byte, sim::Micros{us}, out);
+        r.expire(sim::Micros{expireAtUs}, out);
+        std::vector<std::string> got;
+        for (const auto &p : out)
+            got.push_back(pieceText(p));
+        return got;
+    };
+    EXPECT_EQ(read({{0, 0xAA}, {500, 0x1F}, {1000, 0x2D}, {1500, 0x09}}, 9000),
+              std::vector<std::string>{"F:AA1F2D09"});
+    EXPECT_EQ(read({{0, 0xAA}, {500, 0x1F}}, 2499), std::vector<std::string>{});
+    EXPECT_EQ(read({{0, 0xAA}, {500, 0x1F}}, 2500), (std::vector<std::string>{"S:AA", "S:1F"}));
 }
 
 TEST(SimFaults, ParseNamesAndNumbers)

@@ -195,6 +195,27 @@ TEST(SimDevice, ConnectReportsEverySettingOneAtATime)
     }
 }
 
+TEST(SimDevice, AfterAReplyTheNextReportWaitsForThePanelToEmptyItsInput)
+{
+    constexpr Micros kByte = sim::Line::kByteTime;
+    for (const std::uint8_t reply : {kAck, kNak}) {
+        SimBench b;
+        b.feed(cmd(0, 1));
+        ASSERT_EQ(b.take(1), Bytes{kAck});
+        ASSERT_EQ(b.take(4).size(), 4u);
+        b.run(2ms);
+        const Micros written = b.now;
+        b.feed({reply}); // it arrives a byte time later
+        ASSERT_EQ(b.take(4).size(), 4u) << int(reply);
+        // The next report's first byte ends a byte time after the report starts.
+        const Micros start = b.firstTaken - kByte;
+        EXPECT_GE(start - (written + kByte), Device::kReplySettle) << int(reply);
+        // ... and no later than the settle: a reply is known as one after a byte time of
+        // quiet line, well within it.
+        EXPECT_LE(start - (written + kByte), Device::kReplySettle + 10us) << int(reply);
+    }
+}
+
 TEST(SimDevice, ACommandCutsIntoTheReportsAndTheyResume)
 {
     struct Case

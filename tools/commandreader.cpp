@@ -4,14 +4,15 @@ namespace qj::sim {
 
 void CommandReader::push(std::uint8_t byte, Micros at, std::vector<Piece> &out)
 {
-    if (m_count > 0 && at > m_times[0] + kFrameWindow)
+    // A byte exactly a quiet gap after the latest one still follows it without a pause.
+    if (m_count > 0 && at > m_times[m_count - 1] + m_quietGap)
         expire(at, out);
     feed(byte, at, out);
 }
 
 void CommandReader::expire(Micros now, std::vector<Piece> &out)
 {
-    while (m_count > 0 && now >= m_times[0] + kFrameWindow)
+    while (m_count > 0 && now >= m_times[m_count - 1] + m_quietGap)
         dropFirst(out);
 }
 
@@ -19,13 +20,13 @@ std::optional<Micros> CommandReader::deadline() const
 {
     if (m_count == 0)
         return std::nullopt;
-    return m_times[0] + kFrameWindow;
+    return m_times[m_count - 1] + m_quietGap;
 }
 
 void CommandReader::feed(std::uint8_t byte, Micros at, std::vector<Piece> &out)
 {
     if (m_count == 0 && byte != frame::kStart) {
-        out.push_back({Kind::Single, {byte, 0, 0, 0}});
+        out.push_back({Kind::Single, {byte, 0, 0, 0}, at});
         return;
     }
     m_bytes[m_count] = byte;
@@ -37,7 +38,7 @@ void CommandReader::feed(std::uint8_t byte, Micros at, std::vector<Piece> &out)
 void CommandReader::decide(std::vector<Piece> &out)
 {
     if (frame::sum(m_bytes.data()) == frame::kSum) {
-        out.push_back({Kind::Frame, m_bytes});
+        out.push_back({Kind::Frame, m_bytes, m_times[0]});
         m_count = 0;
         return;
     }
@@ -47,13 +48,13 @@ void CommandReader::decide(std::vector<Piece> &out)
             return;
         }
     }
-    out.push_back({Kind::Garbled, m_bytes});
+    out.push_back({Kind::Garbled, m_bytes, m_times[0]});
     m_count = 0;
 }
 
 void CommandReader::dropFirst(std::vector<Piece> &out)
 {
-    out.push_back({Kind::Single, {m_bytes[0], 0, 0, 0}});
+    out.push_back({Kind::Single, {m_bytes[0], 0, 0, 0}, m_times[0]});
     const std::array<std::uint8_t, 4> bytes = m_bytes;
     const std::array<Micros, 4> times = m_times;
     const int count = m_count;

@@ -20,20 +20,28 @@ namespace qj::sim {
 //    given up as a single byte and the rest is read again from that start byte (this is how a
 //    reply AA immediately followed by a command, or a stray AA before one, comes apart);
 //  - four bytes that do not and hold no other start byte are a garbled command;
-//  - fewer than four bytes within kFrameWindow of the start byte: the start byte was a single
-//    byte (a reply, or a stray), and what came after it is read again.
+//  - fewer than four bytes when the line has gone quiet: the start byte was a single byte (a
+//    reply, or a stray), and what came after it is read again.
 // Any other byte outside a frame is a single byte. Arrival times are those at our end of the
-// line, so with pacing the bytes of one frame come a byte time apart.
-// One case reads wrong: a reply AA followed within the window by a command whose id and value
-// add up to 0xAB sums to FF with the reply in front. That "frame" has wire id AA and is refused;
-// the panel hears no acknowledgement and sends its command again 100 ms later.
+// line, so with pacing the bytes of one frame come a byte time apart, back to back.
+// One case reads wrong: a reply AA followed on the line without a pause by a command whose id
+// and value add up to 0xAB sums to FF with the reply in front. That "frame" has wire id AA and
+// is refused; the panel hears no acknowledgement and sends its command again 100 ms later.
 class CommandReader
 {
 public:
-    // The panel writes a command's four bytes at once and they follow each other on the line, so
-    // the last arrives three byte times (1.04 ms) after the start byte; the rest is room for a
-    // late read of the pseudo-terminal. Every reply AA costs this wait before we may answer it.
-    static constexpr Micros kFrameWindow{2000};
+    // The panel writes a command's four bytes at once, so on a paced line they follow each other
+    // without a pause. A line that has been quiet for one byte time after the latest byte (a
+    // UART's idle-line condition: the next byte of the frame would have arrived by then) ends
+    // the open frame. Every reply AA costs this wait before we know it is one.
+    static constexpr Micros kPacedQuietGap = Line::kByteTime;
+    // Without pacing there is no line to go by: bytes keep the time they were read. A program
+    // that writes a frame in pieces has this long between two of them.
+    static constexpr Micros kUnpacedQuietGap{2000};
+
+    explicit CommandReader(Micros quietGap = kPacedQuietGap) : m_quietGap(quietGap) {}
+    void setQuietGap(Micros quietGap) { m_quietGap = quietGap; }
+    Micros quietGap() const { return m_quietGap; }
 
     enum class Kind {
         Frame,   // a command frame with a good check byte
@@ -45,12 +53,13 @@ public:
     {
         Kind kind;
         frame::Frame bytes; // Single: the byte is bytes[0]
+        Micros at;          // when its first byte arrived
     };
 
     void push(std::uint8_t byte, Micros at, std::vector<Piece> &out);
-    // Gives up frames whose window has run out by `now`.
+    // Gives up the open frame if the line has been quiet long enough by `now`.
     void expire(Micros now, std::vector<Piece> &out);
-    // When the open frame's window runs out, if one is open.
+    // When the open frame is given up unless another byte comes, if one is open.
     std::optional<Micros> deadline() const;
     bool frameOpen() const { return m_count > 0; }
     void reset() { m_count = 0; }
@@ -63,6 +72,7 @@ private:
     std::array<std::uint8_t, 4> m_bytes{};
     std::array<Micros, 4> m_times{};
     int m_count = 0;
+    Micros m_quietGap;
 };
 
 } // namespace qj::sim

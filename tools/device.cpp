@@ -34,7 +34,9 @@ bool settable(int wireId, int value)
 } // namespace
 
 Device::Device(Config config)
-    : m_in(config.pacing), m_out(config.pacing), m_global(factorySettings(0)), m_rng(config.seed)
+    : m_in(config.pacing), m_out(config.pacing),
+      m_reader(config.pacing ? CommandReader::kPacedQuietGap : CommandReader::kUnpacedQuietGap),
+      m_global(factorySettings(0)), m_rng(config.seed)
 {
     for (int slot = 0; slot < kUserSlots; ++slot)
         m_slots[slot] = factorySettings(slot);
@@ -248,6 +250,7 @@ void Device::setPacing(bool paced)
 {
     m_in.setPaced(paced);
     m_out.setPaced(paced);
+    m_reader.setQuietGap(paced ? CommandReader::kPacedQuietGap : CommandReader::kUnpacedQuietGap);
 }
 
 std::optional<Micros> Device::nextEvent() const
@@ -313,10 +316,12 @@ void Device::handlePieces(Micros t)
             continue;
         }
         const std::uint8_t b = piece.bytes[0];
-        if (m_inFlight && (b == frame::kAccept || b == frame::kReject))
+        if (m_inFlight && (b == frame::kAccept || b == frame::kReject)) {
             finishReports(b == frame::kAccept ? Kind::ReplyAccepted : Kind::ReplyRejected, t);
-        else
+            holdAtLeast(piece.at + kReplySettle);
+        } else {
             note(Kind::Stray, t, 0, b);
+        }
     }
     m_pieces.clear();
 }

@@ -15,12 +15,15 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
 using namespace qj::sim;
 
 namespace {
+
+constexpr int kRealtimePriority = 10; // of 1 to 99: above all ordinary work, below the kernel's
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -130,8 +133,22 @@ int main(int argc, char *argv[])
     const QCommandLineOption quitOnEof(QStringLiteral("quit-on-eof"),
                                        QStringLiteral("Quit when standard input ends (used when "
                                                       "another program starts us)."));
-    parser.addOptions({noPacing, trace, link, fault, seed, quitOnEof});
+    const QCommandLineOption noRealtime(QStringLiteral("no-realtime"),
+                                        QStringLiteral("Run at normal priority even where "
+                                                       "real-time scheduling is allowed."));
+    parser.addOptions({noPacing, trace, link, fault, seed, quitOnEof, noRealtime});
     parser.process(app);
+
+    // A real line never pauses inside a frame. On a busy machine we can be kept off the CPU for a
+    // millisecond or more between two bytes of a report; the panel then finds its input count
+    // standing still, decodes half a frame and the report is lost. Where the system allows it
+    // (root, or CAP_SYS_NICE) we run under real-time scheduling, low in its range; otherwise as
+    // before. We sleep between bytes, so this costs the rest of the machine next to nothing.
+    if (!parser.isSet(noRealtime)) {
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        sched_setscheduler(0, SCHED_FIFO, &param);
+    }
 
     Device::Config config;
     config.pacing = !parser.isSet(noPacing);
