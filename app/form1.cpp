@@ -44,7 +44,7 @@ Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port
     m_runTimer.setObjectName(QStringLiteral("RunTimer"));
     m_runTimer.setTimerType(Qt::PreciseTimer);
     m_runTimer.setInterval(kRunTimerPeriod);
-    connect(&m_runTimer, &QTimer::timeout, this, &Form1::RunTimer_Timer);
+    connect(&m_runTimer, &QTimer::timeout, this, &Form1::runTimerFired);
     m_runTimer.start();
 
     Form_Load();
@@ -110,10 +110,14 @@ void Form1::wireControls()
     }
 }
 
+void Form1::runTimerFired()
+{
+    if (m_tickGate.admit(TickGate::Clock::now()))
+        RunTimer_Timer(); // else it crowds a late tick (see TickGate)
+}
+
 void Form1::RunTimer_Timer()
 {
-    if (!m_tickGate.admit(TickGate::Clock::now()))
-        return; // crowding a late tick (see TickGate)
     m_supervisor.RunTimer_Timer();
     m_actions.afterTick(); // a preset push sends its next setting once the last was taken
     if (m_supervisor.idle() && m_runTimer.isActive()) {

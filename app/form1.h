@@ -79,6 +79,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void runTimerFired(); // the timer's tick, through the tick gate, to RunTimer_Timer
     Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent);
 
     void Form_Load();
