@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTimer>
 
 #include <sys/prctl.h>
 
@@ -24,6 +25,7 @@ struct Options
     QString tracePath; // empty: no trace
     bool simulate = false;
     QStringList simArguments;
+    QString screenshotPath; // empty: the window stays until closed
 };
 
 // Reads the command line without a display, so --help and --version work anywhere.
@@ -60,6 +62,13 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
                                             "--sim-arg=--fault=noise; repeatable."),
         QStringLiteral("ARG"));
     parser.addOption(simArgOption);
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QCoreApplication::translate("main", "Opens the window as usual, writes a picture of it to "
+                                            "FILE (PNG) and ends; for documentation, bug reports "
+                                            "and checking an installation."),
+        QStringLiteral("FILE"));
+    parser.addOption(screenshotOption);
     parser.process(app); // --help, --version and unknown options end the program here
 
     for (const QString &binding : parser.values(portOption)) {
@@ -75,6 +84,7 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
     options.tracePath = parser.value(traceOption);
     options.simulate = parser.isSet(simulateOption);
     options.simArguments = parser.values(simArgOption);
+    options.screenshotPath = parser.value(screenshotOption);
     return std::nullopt;
 }
 
@@ -88,6 +98,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("QJ"));
     QCoreApplication::setApplicationName(QStringLiteral("QJ"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("qj-panel"));
     Options options;
     if (const std::optional<int> exitCode = parseCommandLine(argc, argv, options))
         return *exitCode;
@@ -131,5 +143,19 @@ int main(int argc, char *argv[])
     }
 
     form.show();
+    if (!options.screenshotPath.isEmpty()) {
+        // Once the window is laid out and the first events are handled, as a person would see it.
+        QTimer::singleShot(0, &form, [&form, &app, &options] {
+            if (form.grab().save(options.screenshotPath, "PNG")) {
+                form.close(); // the way out a person takes, disconnecting first
+                app.quit();
+                return;
+            }
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(QCoreApplication::translate("main", "Cannot write %1.")
+                                        .arg(options.screenshotPath)));
+            app.exit(2);
+        });
+    }
     return app.exec();
 }

@@ -7,20 +7,23 @@
 namespace qj {
 
 namespace {
-constexpr int kSide = 32; // the icon is drawn at its natural size, pixel for pixel
+constexpr int kGrid = 32; // the drawing's own size: at 32 x 32 every edge falls on a pixel
+// Sizes the window offers the desktop: the title bar, the task bar and the window switcher.
+constexpr int kWindowSizes[] = {16, 24, 32, 48, 64, 128};
 } // namespace
 
-QImage appIconImage()
+QImage appIconImage(int side)
 {
-    QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(side) / kGrid, qreal(side) / kGrid);
 
     // The tile.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(20, 40, 110));
-    p.drawRoundedRect(QRectF(0.5, 0.5, kSide - 1, kSide - 1), 6, 6);
+    p.drawRoundedRect(QRectF(0.5, 0.5, kGrid - 1, kGrid - 1), 6, 6);
 
     // Microphone: head, stand and foot.
     p.setBrush(QColor(235, 235, 240));
@@ -54,7 +57,10 @@ QImage appIconImage()
 
 QIcon appIcon()
 {
-    return QIcon(QPixmap::fromImage(appIconImage()));
+    QIcon icon;
+    for (const int side : kWindowSizes)
+        icon.addPixmap(QPixmap::fromImage(appIconImage(side)));
+    return icon;
 }
 
 } // namespace qj

@@ -69,7 +69,15 @@ PanelView::PanelView(QWidget *parent) : QWidget(parent)
     retranslate();
     orderFocus();
     // Delivered after the focus events of a change: the option left behind is history then.
-    connect(qApp, &QApplication::focusChanged, this, [this] { m_optionLeft = nullptr; });
+    m_focusWatch =
+        connect(qApp, &QApplication::focusChanged, this, [this] { m_optionLeft = nullptr; });
+}
+
+PanelView::~PanelView()
+{
+    // The controls are destroyed after this, and a control holding the focus hands it on as it
+    // goes; by then this view is gone, and the watch must not hear of it.
+    disconnect(m_focusWatch);
 }
 
 void PanelView::place(QWidget *widget, const QString &name)

@@ -28,6 +28,7 @@ class PanelView : public QWidget
 
 public:
     explicit PanelView(QWidget *parent = nullptr);
+    ~PanelView() override;
 
     LevelSlider *slider(int wireId) const; // null where the wire id has no slider
     QLabel *display(int wireId) const;     // value labels; 29 and 30 are the spinners'
@@ -82,7 +83,8 @@ private:
     QLabel *m_lamp = nullptr;
     QLabel *m_status = nullptr;
     QList<QWidget *> m_focusChain;
-    QWidget *m_optionLeft = nullptr; // the option the focus just left, if it left one
+    QWidget *m_optionLeft = nullptr;      // the option the focus just left, if it left one
+    QMetaObject::Connection m_focusWatch; // clears m_optionLeft on every focus change
 };
 
 } // namespace qj

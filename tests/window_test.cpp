@@ -538,5 +538,20 @@ TEST_F(WindowTest, OfflineMuteIsSkippedByTab)
     EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("SurroundMode1"));
 }
 
+// The window shown and closed before the desktop's activation of it arrives, as with a short
+// --screenshot run: the activation hands a control the focus in the hidden window, and that
+// focus leaves only when the control is destroyed. It must reach no part of the view already
+// gone (UBSan watches this).
+TEST(WindowEndTest, FocusArrivingAfterTheCloseLeavesCleanly)
+{
+    test::FakePort port;
+    auto form = std::make_unique<Form1>(port);
+    form->show();
+    form->close();
+    QCoreApplication::processEvents();
+    form.reset();
+    EXPECT_EQ(QApplication::focusWidget(), nullptr);
+}
+
 } // namespace
 } // namespace qj
