@@ -239,8 +239,8 @@ TEST_F(Faults, TenThousandRandomActions)
         if (action % 2000 == 1000) {
             // A spell of refusals: the panel gives up; then it connects again. First the line
             // drains, so that no answer to an earlier command is still on its way.
-            ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 10000));
-            spin(150);
+            ASSERT_TRUE(drainLine());
+            spin(20);
             ASSERT_TRUE(control(QStringLiteral("fault nak")));
             LevelSlider *repeats = view.slider(2 /* EchoRepat */);
             repeats->triggerAction(repeats->value() == repeats->minimum()
@@ -271,8 +271,8 @@ TEST_F(Faults, TenThousandRandomActions)
         ASSERT_EQ(online(), !panel().isEnabled(Control::MenuConnect)) << action;
     }
     // Let the last command be acknowledged and the line go quiet.
-    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 10000));
-    spin(200);
+    ASSERT_TRUE(drainLine());
+    spin(50);
     EXPECT_EQ(refusals, 5);
     EXPECT_EQ(messages.count(QStringLiteral("数据发送失败！！！")), refusals);
     EXPECT_TRUE(online());

@@ -149,6 +149,7 @@ TEST(SimControl, EveryCommandAnswersOneLine)
     } cases[] = {
         {"help", "OK commands: *", Action::None},
         {"faults", "FAULTS none", Action::None},
+        {"line", "OK 0", Action::None},
         {"fault ack-after 10", "OK", Action::None},
         {"fault corrupt", "OK", Action::None},
         {"fault noise", "OK", Action::None},
@@ -232,6 +233,25 @@ TEST(SimControl, FaultsTakeEffectOnTheLine)
     EXPECT_FALSE(b.device.unplugged());
     b.run(2ms);
     EXPECT_TRUE(b.device.unplugged());
+}
+
+// Frames written faster than the line carries wait their turn; "line" counts them down to 0.
+TEST(SimControl, LineCountsTheBacklogAtLineRate)
+{
+    SimBench b({true, 1});
+    ControlChannel control(b.device);
+    EXPECT_EQ(control.execute("line", b.now).text, "OK 0");
+    std::vector<std::uint8_t> burst;
+    for (int v = 0; v < 10; ++v)
+        for (std::uint8_t byte : frame::make(31, v))
+            burst.push_back(byte);
+    b.feed(burst); // ten frames at once: 40 byte times, 13.9 ms, to take in
+    b.run(5ms);
+    EXPECT_NE(control.execute("line", b.now).text, "OK 0");
+    b.run(30ms);
+    EXPECT_EQ(control.execute("line", b.now).text, "OK 0");
+    EXPECT_EQ(b.takeAll(), std::vector<std::uint8_t>(10, 0xAA));
+    EXPECT_EQ(b.device.value(31), 9);
 }
 
 } // namespace

@@ -79,6 +79,20 @@ struct SimFixture : ::testing::Test
         return waitFor([&] { return form->commandState().CmdId == 0; }, 3000);
     }
 
+    // Waits until nothing is pending at the panel and no byte is left crossing the line either
+    // way. A panel that writes faster than 28800 baud leaves a backlog that the processor works
+    // through at line rate, each frame acknowledged long after the panel wrote it.
+    bool drainLine(int ms = 10000)
+    {
+        return waitFor(
+            [&] {
+                return form->commandState().CmdId == 0 &&
+                       simulator.request(QStringLiteral("line")) == QLatin1String("OK 0") &&
+                       simulator.request(QStringLiteral("queue")) == QLatin1String("OK 0");
+            },
+            ms);
+    }
+
     // A control line for the processor; true when it was taken.
     bool control(const QString &line)
     {

@@ -65,6 +65,8 @@ ControlChannel::Reply ControlChannel::execute(std::string_view line, Micros now)
         return {faultsText()};
     if (cmd == "queue" && w.size() == 1)
         return ok(std::to_string(m_device.reportsQueued())); // reports still to go out
+    if (cmd == "line" && w.size() == 1)
+        return ok(std::to_string(m_device.bytesOnLine())); // 0 once the line is quiet
     if (cmd == "quit" && w.size() == 1)
         return {"OK bye", Action::Quit};
     if (cmd == "plug" && w.size() == 1) {
@@ -144,7 +146,7 @@ std::string ControlChannel::helpText()
             faults += "|";
         faults += f.name;
     }
-    return "commands: state, faults, queue, fault " + faults +
+    return "commands: state, faults, queue, line, fault " + faults +
            " [N], fault NAME off, fault none, report ID, set ID VALUE, unplug [MS], plug, "
            "pacing on|off, trace on|off, quit";
 }

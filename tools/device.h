@@ -71,6 +71,9 @@ public:
     bool muted() const { return m_muted; }
     int userMode() const { return m_global[wire::kRunMode]; }
     std::size_t reportsQueued() const { return m_queue.size(); }
+    // Bytes still crossing the line either way: received but not yet taken in at line rate,
+    // or due to go out. A panel that writes faster than the line carries leaves a backlog here.
+    std::size_t bytesOnLine() const { return m_inbox.size() + m_outbox.size(); }
 
     // The processor's own front panel: change a setting and report it, or just report one.
     // Both refuse a wire id or value the parameter does not take.
