@@ -69,8 +69,8 @@ struct Harness
             require(w[0] == frame::kStart, "start byte", w[0]);
             require(frame::sum(w.data()) == frame::kSum, "check byte");
             require(w[1] < kParameterCount, "wire id", w[1]);
-            require(w[1] != wire::kMaxMusicVolume && w[1] != wire::kMaxMicVolume, "limit never sent",
-                    w[1]);
+            require(w[1] != wire::kMaxMusicVolume && w[1] != wire::kMaxMicVolume,
+                    "limit never sent", w[1]);
             require(isSendable(w[1], w[2]), "value of its parameter", w[1] * 256 + w[2]);
         }
         port.writes.clear();
@@ -93,7 +93,8 @@ struct Harness
         require(form.isEnabled(), "window enabled between events");
 
         for (int id : sliderIds) {
-            const int min = panel.sliderMin(id), max = panel.sliderMax(id), v = panel.sliderValue(id);
+            const int min = panel.sliderMin(id), max = panel.sliderMax(id),
+                      v = panel.sliderValue(id);
             require(min <= v && v <= max, "slider inside its range", id);
             require(max >= min && max <= parameter(id).max, "slider range", id);
             const QString label = panel.displayCaption(id);
@@ -172,7 +173,8 @@ void step(Harness &h, Script &s)
             QAbstractSlider::SliderToMinimum,     QAbstractSlider::SliderToMaximum};
         const std::uint8_t a = s.next();
         if (a % 7 == 6)
-            slider->setSliderPosition(slider->minimum() + a % (slider->maximum() - slider->minimum() + 1));
+            slider->setSliderPosition(slider->minimum() +
+                                      a % (slider->maximum() - slider->minimum() + 1));
         else
             slider->triggerAction(actions[a % 7]);
         break;
@@ -198,7 +200,8 @@ void step(Harness &h, Script &s)
         break;
     }
     case 9: { // a limit spinner's arrow
-        SpinButton *spin = view.spinner(s.next() % 2 ? Control::MaxMusicVolume : Control::MaxMicVolume);
+        SpinButton *spin =
+            view.spinner(s.next() % 2 ? Control::MaxMusicVolume : Control::MaxMicVolume);
         const auto arrows = spin->findChildren<QToolButton *>();
         if (!arrows.isEmpty())
             arrows[s.next() % arrows.size()]->click();
