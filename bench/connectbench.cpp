@@ -236,11 +236,11 @@ void runConnectBench(Report &report, int runs)
             "What bounds it: with these rules a connection cannot take less than about %1 ms "
             "(%2 × the bound): the connect frame, the acknowledgement, the processor's %3 ms "
             "settle gap after it, then per report %4 ms at the panel and %5 ms at the "
-            "processor. The rest is the wake-up latency of the two processes (more on a loaded machine). The "
-            "2× target would need the processor to start the next report sooner after a "
-            "reply (trading away the margin that keeps reports from being thrown away by a "
-            "panel that is slow to run), or a panel that reads its input more often than once a "
-            "millisecond, which would change the tick counts the protocol is built on.")
+            "processor. The rest is the wake-up latency of the two processes (more on a loaded "
+            "machine). The 2× target would need the processor to start the next report sooner "
+            "after a reply (trading away the margin that keeps reports from being thrown away "
+            "by a panel that is slow to run), or a panel that reads its input more often than "
+            "once a millisecond, which would change the tick counts the protocol is built on.")
             .arg(number(floor, 0), number(floor / bound, 2), number(ms(sim::Device::kSettleGap), 0),
                  number(panelFloor, 2), number(deviceFloor, 2)));
 }
