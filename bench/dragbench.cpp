@@ -10,8 +10,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -82,21 +80,6 @@ private:
     std::thread m_thread;
 };
 
-QRect thumbRect(LevelSlider *s)
-{
-    QStyleOptionSlider option;
-    option.initFrom(s);
-    option.orientation = Qt::Vertical;
-    option.minimum = s->minimum();
-    option.maximum = s->maximum();
-    option.sliderPosition = s->sliderPosition();
-    option.sliderValue = s->value();
-    option.upsideDown = false; // Min at the top
-    option.tickPosition = s->tickPosition();
-    option.tickInterval = s->tickInterval();
-    return s->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, s);
-}
-
 struct DragRun
 {
     double framesPerS = NAN;
@@ -116,14 +99,14 @@ DragRun drag(PanelRig &rig, bool paced)
     DragRun r;
     LevelSlider *s = rig.form().view().slider(*wireIdOf("EchoDelay"));
     // To the top (the largest value) first, unmeasured.
-    QPoint thumb = thumbRect(s).center();
+    QPoint thumb = s->thumbRect().center();
     QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, thumb);
     QTest::mouseMove(s, QPoint(thumb.x(), -kOvershoot));
     QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(thumb.x(), -kOvershoot));
     waitUntil([&] { return rig.idle(); }, 1s);
     idleFor(100ms);
 
-    thumb = thumbRect(s).center();
+    thumb = s->thumbRect().center();
     const int endY = s->height() + kOvershoot;
     ProbeReceiver receiver;
     const std::size_t before = rig.tap().count();

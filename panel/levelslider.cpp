@@ -61,14 +61,18 @@ void LevelSlider::handleAction(int)
     showTip();
 }
 
+QRect LevelSlider::thumbRect() const
+{
+    QStyleOptionSlider option;
+    initStyleOption(&option); // carries sliderPosition, so the rectangle is the new thumb's
+    return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+}
+
 void LevelSlider::showTip()
 {
     if (m_tipText.isEmpty() || !isVisible())
         return; // a tip beside a slider nobody sees would only float on its own
-    QStyleOptionSlider option;
-    initStyleOption(&option); // carries sliderPosition, so the rectangle is the new thumb's
-    const QRect thumb =
-        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const QRect thumb = thumbRect();
     const QPoint beside(thumb.right() + kTipGap, thumb.top());
     // While the thumb is held the tip stays until it is let go.
     QToolTip::showText(mapToGlobal(beside), m_tipText, this, QRect(),

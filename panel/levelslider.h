@@ -24,6 +24,9 @@ public:
     QString tipText() const { return m_tipText; }
     void setTipText(const QString &text) { m_tipText = text; }
 
+    // Where the thumb stands now, in the slider's own coordinates.
+    QRect thumbRect() const;
+
 signals:
     void scrolled();
 

@@ -1,6 +1,5 @@
 #include "formfixture.h"
 
-#include <QStyleOptionSlider>
 #include <QToolButton>
 
 namespace qj {
@@ -191,17 +190,7 @@ TEST_F(OnlineTest, AReportedCheckBoxSendsOnlyTheReply)
 TEST_F(OnlineTest, MusicVolumeDraggedToTheTopSendsItsLimit)
 {
     LevelSlider *s = slider("MusicVolume");
-    QStyleOptionSlider option;
-    option.initFrom(s);
-    option.orientation = Qt::Vertical;
-    option.minimum = s->minimum();
-    option.maximum = s->maximum();
-    option.sliderPosition = s->sliderPosition();
-    option.upsideDown = false; // Min at the top
-    option.tickPosition = s->tickPosition();
-    option.tickInterval = s->tickInterval();
-    const QPoint thumb =
-        s->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, s).center();
+    const QPoint thumb = s->thumbRect().center();
     QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, thumb);
     for (int y = thumb.y() - 15; y > -20; y -= 15)
         QTest::mouseMove(s, QPoint(thumb.x(), y));
