@@ -81,10 +81,10 @@ void runControlBench(Report &report, int runs, int steps)
         for (int i = 0; i < steps; ++i) {
             const std::uint8_t bytes[4] = {0, 0, 0, 0};
             const std::size_t before = rig.tap().count();
-            const TimePoint written = Clock::now();
+            const TimePoint sentAt = Clock::now();
             rig.tap().writeAsPanel(bytes, sizeof bytes);
             if (waitUntil([&] { return rig.tap().count() >= before + 4; }, kFrameTimeout, 1ms))
-                hop.add(toUs(rig.tap().since(before)[3].at - written));
+                hop.add(toUs(rig.tap().since(before)[3].at - sentAt));
             idleFor(std::chrono::milliseconds(pause(rng)));
         }
         std::fprintf(stderr,

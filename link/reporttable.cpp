@@ -14,10 +14,6 @@ using R = RowKind;
 constexpr Group kNoGroup = Group::SaveMode;   // placeholder for rows without a group
 constexpr Control kNoControl = Control::Mute; // placeholder for rows without a control
 
-constexpr ReportRow none()
-{
-    return {R::None, -1, kNoGroup, kNoControl, false};
-}
 constexpr ReportRow row(R kind, int limit)
 {
     return {kind, limit, kNoGroup, kNoControl, false};

@@ -11,7 +11,7 @@ PortError TracingPort::setCommPort(int number)
 {
     const PortError e = m_inner.setCommPort(number);
     m_out << QStringLiteral("%1 -- port %2%3\n")
-                 .arg(m_clock.nsecsElapsed() / 1e6, 10, 'f', 3)
+                 .arg(static_cast<double>(m_clock.nsecsElapsed()) / 1e6, 10, 'f', 3)
                  .arg(number)
                  .arg(e == PortError::None ? QString()
                                            : QStringLiteral(" refused (%1)").arg(int(e)));
@@ -23,7 +23,7 @@ PortError TracingPort::setPortOpen(bool open)
 {
     const PortError e = m_inner.setPortOpen(open);
     m_out << QStringLiteral("%1 -- %2 port %3%4\n")
-                 .arg(m_clock.nsecsElapsed() / 1e6, 10, 'f', 3)
+                 .arg(static_cast<double>(m_clock.nsecsElapsed()) / 1e6, 10, 'f', 3)
                  .arg(open ? QStringLiteral("open") : QStringLiteral("close"))
                  .arg(m_inner.commPort())
                  .arg(e == PortError::None ? QString()
@@ -59,7 +59,7 @@ PortError TracingPort::output(std::span<const std::uint8_t> bytes)
 void TracingPort::line(const char *direction, std::span<const std::uint8_t> bytes, const char *note)
 {
     m_out << QStringLiteral("%1 %2")
-                 .arg(m_clock.nsecsElapsed() / 1e6, 10, 'f', 3)
+                 .arg(static_cast<double>(m_clock.nsecsElapsed()) / 1e6, 10, 'f', 3)
                  .arg(QLatin1String(direction));
     for (std::uint8_t b : bytes)
         m_out << ' ' << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();

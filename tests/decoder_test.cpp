@@ -50,23 +50,23 @@ TEST_F(DecoderTest, EachBurstGetsOneReplyByte)
         {"over the limit", frameOf(1, 251), 0x55, false},
     };
     for (const Case &c : cases) {
-        LinkRig rig; // a panel in its offline state
-        rig.port.open = true;
-        const Bytes written = deliverTo(rig, c.burst);
+        LinkRig fresh; // a panel in its offline state
+        fresh.port.open = true;
+        const Bytes written = deliverTo(fresh, c.burst);
         EXPECT_EQ(written, Bytes{c.reply}) << c.what;
-        EXPECT_EQ(rig.panel.displayCaption(1),
+        EXPECT_EQ(fresh.panel.displayCaption(1),
                   QString::fromLatin1(c.echoDelayApplied ? "100" : "180"))
             << c.what;
-        EXPECT_EQ(rig.panel.sliderValue(1), c.echoDelayApplied ? 150 : 70) << c.what;
+        EXPECT_EQ(fresh.panel.sliderValue(1), c.echoDelayApplied ? 150 : 70) << c.what;
         // Closing steps, in order, on every path.
-        ASSERT_GE(rig.port.log.size(), 3u) << c.what;
-        const auto n = rig.port.log.size();
-        EXPECT_EQ(rig.port.log[n - 3], "discardOut") << c.what;
-        EXPECT_EQ(rig.port.log[n - 2], "out") << c.what;
-        EXPECT_EQ(rig.port.log[n - 1], "discardIn") << c.what;
-        EXPECT_TRUE(rig.port.received.empty()) << c.what;
-        EXPECT_EQ(rig.rx.RxCount, 0) << c.what;
-        EXPECT_EQ(rig.rx.QuietTicks, 0) << c.what;
+        ASSERT_GE(fresh.port.log.size(), 3u) << c.what;
+        const auto n = fresh.port.log.size();
+        EXPECT_EQ(fresh.port.log[n - 3], "discardOut") << c.what;
+        EXPECT_EQ(fresh.port.log[n - 2], "out") << c.what;
+        EXPECT_EQ(fresh.port.log[n - 1], "discardIn") << c.what;
+        EXPECT_TRUE(fresh.port.received.empty()) << c.what;
+        EXPECT_EQ(fresh.rx.RxCount, 0) << c.what;
+        EXPECT_EQ(fresh.rx.QuietTicks, 0) << c.what;
     }
 }
 

@@ -29,7 +29,9 @@ double cpuSeconds()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    const auto seconds = u.ru_utime.tv_sec + u.ru_stime.tv_sec;
+    const auto micros = u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+    return static_cast<double>(seconds) + static_cast<double>(micros) / 1e6;
 }
 
 struct Faults : test::SimFixture

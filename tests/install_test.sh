@@ -159,7 +159,9 @@ package() {
         [[ ", $depends," == *", $dependency"[\ ,]* ]] ||
             fail "Depends lacks $dependency: $depends"
     done
-    field Description | grep -q dialout || fail "the description does not mention dialout"
+    # Read whole, not piped into grep -q: under pipefail an early-quitting reader can fail the
+    # pipe by SIGPIPE on dpkg-deb although the word is there.
+    [[ "$(field Description)" == *dialout* ]] || fail "the description does not mention dialout"
 
     dpkg-deb -x "$deb" "$scratch/root"
     check_files "$scratch/root/usr"

@@ -209,7 +209,7 @@ TEST(ReportRows, ALevelAboveALoweredLimitKeepsItsTextAndTopsTheTrack)
 
 TEST(ReportRows, TheFirstOfThirtySixOrThirtySevenCompletesTheConnection)
 {
-    for (std::uint8_t id : {36, 37}) {
+    for (std::uint8_t id : {std::uint8_t{36}, std::uint8_t{37}}) {
         LinkRig rig;
         rig.port.open = true;
         EXPECT_EQ(report(rig, id, 3), 0xAA);

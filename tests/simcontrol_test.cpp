@@ -242,7 +242,7 @@ TEST(SimControl, LineCountsTheBacklogAtLineRate)
     ControlChannel control(b.device);
     EXPECT_EQ(control.execute("line", b.now).text, "OK 0");
     std::vector<std::uint8_t> burst;
-    for (int v = 0; v < 10; ++v)
+    for (std::uint8_t v = 0; v < 10; ++v)
         for (std::uint8_t byte : frame::make(31, v))
             burst.push_back(byte);
     b.feed(burst); // ten frames at once: 40 byte times, 13.9 ms, to take in

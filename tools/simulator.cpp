@@ -297,7 +297,8 @@ void Simulator::traceBytes(const char *direction, const std::uint8_t *bytes, std
 void Simulator::traceLine(Micros at, const QString &text)
 {
     if (m_trace)
-        emit traced(QStringLiteral("%1 ").arg(at.count() / 1000.0, 10, 'f', 3) + text);
+        emit traced(
+            QStringLiteral("%1 ").arg(static_cast<double>(at.count()) / 1000.0, 10, 'f', 3) + text);
 }
 
 } // namespace qj::sim
