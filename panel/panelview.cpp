@@ -194,7 +194,7 @@ void PanelView::addControls()
 void PanelView::addLabels()
 {
     for (const LabelRow &row : headingRows())
-        styleTransparentLabel(*addLabel(nameOf(row.name), QString()));
+        styleHeadingLabel(*addLabel(nameOf(row.name), QString()));
 
     // The lamp first, so the status text lies on it.
     m_lamp = addLabel(QStringLiteral("Label1"), QString());
