@@ -1,6 +1,7 @@
 #include "panel/commandbutton.h"
 #include "panel/levelslider.h"
 #include "panel/spinbutton.h"
+#include "panel/wholeareabutton.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -123,6 +124,55 @@ TEST_F(LevelSliderTest, TheTipTextShowsBesideTheThumbWhileMoved)
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text(), QStringLiteral("5"));
     QToolTip::hideText();
+}
+
+// ---- Check box and option button --------------------------------------------------------
+
+// Pressed at its corners and the middle of its far edge, then by the keyboard.
+template<typename Button>
+void expectWholeAreaActs(Button &button)
+{
+    button.resize(53, 25); // wider than its mark and caption
+    button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
+    QSignalSpy clicked(&button, &QAbstractButton::clicked);
+    const QPoint inside[] = {{0, 0}, {52, 0}, {0, 24}, {52, 24}, {52, 12}, {26, 12}};
+    for (const QPoint p : inside) {
+        const qsizetype before = clicked.count();
+        QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, p);
+        EXPECT_EQ(clicked.count(), before + 1) << p.x() << "," << p.y();
+    }
+    for (const QPoint p : {QPoint(53, 12), QPoint(26, 25)}) { // one pixel outside
+        const qsizetype before = clicked.count();
+        QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, p);
+        EXPECT_EQ(clicked.count(), before) << p.x() << "," << p.y();
+    }
+    const qsizetype before = clicked.count();
+    QTest::keyClick(&button, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), before + 1);
+}
+
+TEST(WholeAreaButtonTest, TheWholeRectangleOfACheckBoxActs)
+{
+    CheckBox box(QStringLiteral("超重低音"));
+    expectWholeAreaActs(box);
+    EXPECT_TRUE(box.isChecked()); // toggled seven times: six presses inside, then Space
+}
+
+TEST(WholeAreaButtonTest, TheWholeRectangleOfAnOptionActs)
+{
+    QWidget parent;
+    auto *first = new OptionButton(QStringLiteral("L/R"), &parent);
+    auto *second = new OptionButton(QStringLiteral("L-R"), &parent);
+    second->move(0, 30);
+    parent.show();
+    expectWholeAreaActs(*first);
+    EXPECT_TRUE(first->isChecked());
+    // The arrow keys still move the choice within the group.
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Down);
+    EXPECT_TRUE(second->isChecked());
+    EXPECT_FALSE(first->isChecked());
 }
 
 // ---- CommandButton -----------------------------------------------------------------------
