@@ -11,11 +11,19 @@ constexpr double kStatusPointSize = 10.5;
 const QColor kWhite(255, 255, 255);
 const QColor kGreen(0, 255, 0);
 const QColor kBlue(0, 0, 255);
+
+// What every caption shares: it is there to be read, never to be pressed.
+void styleCaption(QLabel &label, Qt::Alignment alignment)
+{
+    label.setAlignment(alignment);
+    label.setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
 } // namespace
 
 void styleBorderedLabel(QLabel &label, const QColor &text, const QColor &background)
 {
-    label.setAlignment(Qt::AlignCenter);
+    styleCaption(label, Qt::AlignCenter);
     label.setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label.setLineWidth(1);
     QPalette palette = label.palette();
@@ -42,13 +50,19 @@ void styleValueLabel(QLabel &label, DisplayColours colours)
 
 void styleTransparentLabel(QLabel &label, const QColor &text)
 {
-    label.setAlignment(Qt::AlignCenter);
+    styleCaption(label, Qt::AlignCenter);
     label.setAutoFillBackground(false);
     if (text.isValid()) {
         QPalette palette = label.palette();
         palette.setColor(QPalette::WindowText, text);
         label.setPalette(palette);
     }
+}
+
+void styleHeadingLabel(QLabel &label)
+{
+    styleTransparentLabel(label);
+    label.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }
 
 QColor menuTextColour()

@@ -1,5 +1,6 @@
 #include "panel/levelslider.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -51,11 +52,85 @@ void LevelSlider::paintEvent(QPaintEvent *)
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 }
 
+void LevelSlider::mousePressEvent(QMouseEvent *event)
+{
+    m_paging = SliderNoAction; // a page whose release never came is over
+    // Other buttons, a second button and an empty range are QSlider's to refuse or handle.
+    if (event->button() != Qt::LeftButton || event->buttons() != Qt::LeftButton ||
+        minimum() == maximum()) {
+        QSlider::mousePressEvent(event);
+        return;
+    }
+    const QRect thumb = thumbRect();
+    const int y = qRound(event->position().y());
+    if (y >= thumb.top() && y <= thumb.bottom()) {
+        // QSlider grabs only inside the style's thumb, which is narrower than the slider: hand
+        // it the same press moved across onto the thumb. Dragging reads only the height.
+        QMouseEvent onThumb(event->type(), QPointF(thumb.center().x(), event->position().y()),
+                            event->scenePosition(), event->globalPosition(), event->button(),
+                            event->buttons(), event->modifiers(), event->pointingDevice());
+        QSlider::mousePressEvent(&onThumb);
+        event->setAccepted(onThumb.isAccepted());
+        return;
+    }
+    // Beside the thumb: one page toward the press, as PgUp and PgDn, then Qt's repeat. The
+    // direction comes from where the thumb is drawn, so it holds for any range, however few
+    // its steps. Min is at the top, so toward the top is toward the lower Value.
+    event->accept();
+    m_pointerY = y;
+    m_paging = y < thumb.top() ? SliderPageStepSub : SliderPageStepAdd;
+    triggerAction(m_paging);
+    if (!thumbReachedPointer())
+        setRepeatAction(m_paging);
+}
+
+void LevelSlider::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_paging == SliderNoAction) {
+        QSlider::mouseMoveEvent(event);
+        return;
+    }
+    event->accept();
+    m_pointerY = qRound(event->position().y());
+}
+
+void LevelSlider::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_paging == SliderNoAction) {
+        QSlider::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    m_paging = SliderNoAction;
+    setRepeatAction(SliderNoAction);
+}
+
+void LevelSlider::changeEvent(QEvent *event)
+{
+    // Disabled while held (the window gives way to a message): QSlider stops its repeat, and
+    // the release will not come here.
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        m_paging = SliderNoAction;
+    QSlider::changeEvent(event);
+}
+
+bool LevelSlider::thumbReachedPointer() const
+{
+    const QRect thumb = thumbRect();
+    return m_paging == SliderPageStepSub ? thumb.top() <= m_pointerY : thumb.bottom() >= m_pointerY;
+}
+
 void LevelSlider::handleAction(int)
 {
     // Every user movement passes here before value() follows the thumb. A key pressed at the
     // end of the track moves nothing and is not a movement.
-    if (sliderPosition() == value())
+    const bool moved = sliderPosition() != value();
+    // A held page stops once the thumb is under the pointer, so it never pages away from it,
+    // or once it can go no further.
+    if (m_paging != SliderNoAction && repeatAction() != SliderNoAction &&
+        (!moved || thumbReachedPointer()))
+        setRepeatAction(SliderNoAction);
+    if (!moved)
         return;
     emit scrolled();
     showTip();

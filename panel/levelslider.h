@@ -9,6 +9,11 @@ namespace qj {
 // the top. scrolled() is emitted only for the user's own movements (mouse, keys, wheel), at a
 // moment when value() still holds the old position: read sliderPosition() then. The program's
 // setValue() and setMaximum() emit nothing of ours.
+//
+// The whole rectangle takes the mouse, not only the style's narrow groove and thumb: a left
+// press at the thumb's height, anywhere across the width, grabs the thumb; a press above or
+// below it pages one page toward the press, and holding the button pages on until the thumb
+// reaches the pointer.
 class LevelSlider : public QSlider
 {
     Q_OBJECT
@@ -33,12 +38,19 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void sliderChange(SliderChange change) override; // spaces the ticks over the range
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void handleAction(int action);
     void showTip();
+    bool thumbReachedPointer() const;
 
     QString m_tipText;
+    SliderAction m_paging = SliderNoAction; // while a press beside the thumb is held
+    int m_pointerY = 0;                     // where that press is now
 };
 
 } // namespace qj

@@ -6,6 +6,7 @@
 #include "panel/labelstyle.h"
 #include "panel/levelslider.h"
 #include "panel/spinbutton.h"
+#include "panel/wholeareabutton.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -147,7 +148,7 @@ void PanelView::addControls()
     connect(m_mute, &QPushButton::clicked, this, &PanelView::muteClicked);
 
     const auto addCheckBox = [this](Control control, const QString &name) {
-        auto *box = new QCheckBox(this);
+        auto *box = new CheckBox(this);
         place(box, name);
         connect(box, &QCheckBox::toggled, this, [this, control] { emit checkBoxChanged(control); });
         return box;
@@ -157,7 +158,7 @@ void PanelView::addControls()
     m_superBass = addCheckBox(Control::SuperBass, QStringLiteral("SuperBass"));
 
     const auto addOption = [this](Control control, const QString &name) {
-        auto *option = new QRadioButton(this);
+        auto *option = new OptionButton(this);
         place(option, name);
         connect(option, &QRadioButton::toggled, this, [this, control](bool selected) {
             if (selected)
@@ -194,7 +195,7 @@ void PanelView::addControls()
 void PanelView::addLabels()
 {
     for (const LabelRow &row : headingRows())
-        styleTransparentLabel(*addLabel(nameOf(row.name), QString()));
+        styleHeadingLabel(*addLabel(nameOf(row.name), QString()));
 
     // The lamp first, so the status text lies on it.
     m_lamp = addLabel(QStringLiteral("Label1"), QString());

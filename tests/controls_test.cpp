@@ -7,14 +7,7 @@ namespace {
 
 using test::Bytes;
 using test::FormFixture;
-
-// The check byte worked out here from the frame rule: the four bytes add up to 0xFF.
-Bytes frameOf(int wireId, int value)
-{
-    const int check = 0xFF - ((0xAA + wireId + value) & 0xFF);
-    return {0xAA, static_cast<std::uint8_t>(wireId), static_cast<std::uint8_t>(value),
-            static_cast<std::uint8_t>(check)};
-}
+using test::frameOf;
 
 struct ControlsTest : FormFixture
 {

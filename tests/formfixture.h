@@ -20,6 +20,15 @@ namespace qj::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A frame with its check byte worked out here from the frame rule: the four bytes add up to
+// 0xFF.
+inline Bytes frameOf(int wireId, int value)
+{
+    const int check = 0xFF - ((0xAA + wireId + value) & 0xFF);
+    return {0xAA, static_cast<std::uint8_t>(wireId), static_cast<std::uint8_t>(value),
+            static_cast<std::uint8_t>(check)};
+}
+
 // The real window on a port in memory. The tick is stopped so a test drives time itself, and
 // messages are recorded instead of shown. The port reads as open once the window stands
 // (start-up itself wrote into a closed port, as it does on a real start).

@@ -1,6 +1,7 @@
 #include "panel/commandbutton.h"
 #include "panel/levelslider.h"
 #include "panel/spinbutton.h"
+#include "panel/wholeareabutton.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -123,6 +124,128 @@ TEST_F(LevelSliderTest, TheTipTextShowsBesideTheThumbWhileMoved)
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text(), QStringLiteral("5"));
     QToolTip::hideText();
+}
+
+TEST_F(LevelSliderTest, APressBesideTheThumbPagesTowardItWhateverTheRange)
+{
+    // Just clear of the thumb, on ranges down to a single step, where a page is the whole way.
+    slider.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&slider));
+    const struct
+    {
+        int max, value;
+        bool above;
+        int after;
+    } cases[] = {
+        {1, 1, true, 0},     {1, 0, false, 1}, {20, 10, true, 5},
+        {20, 10, false, 15}, {20, 3, true, 0}, {250, 125, false, 130},
+    };
+    for (const auto &c : cases) {
+        slider.setRange(0, c.max);
+        slider.setValue(c.value);
+        positionsSeen.clear();
+        const QRect thumb = slider.thumbRect();
+        const QPoint at(slider.width() - 2, c.above ? thumb.top() - 1 : thumb.bottom() + 1);
+        QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, at);
+        EXPECT_EQ(slider.value(), c.after) << c.max << " " << c.value << " " << c.above;
+        EXPECT_EQ(positionsSeen, std::vector<int>{c.after}) << c.max << " " << c.value;
+    }
+}
+
+TEST_F(LevelSliderTest, HoldingBesideTheThumbPagesOnUntilItReachesThePointer)
+{
+    slider.setRange(0, 40);
+    slider.setValue(0);
+    slider.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&slider));
+    std::vector<int> thumbBottoms;
+    QObject::connect(&slider, &LevelSlider::scrolled,
+                     [&] { thumbBottoms.push_back(slider.thumbRect().bottom()); });
+    const QPoint at(slider.width() * 9 / 10, slider.height() * 2 / 3);
+    QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, at);
+    ASSERT_EQ(positionsSeen, std::vector<int>{5}); // the first page at once
+    // Then Qt's repeat, one page at a time, until the thumb is under the pointer.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slider.thumbRect().bottom() >= at.y(); }, 5000));
+    QTest::qWait(400); // long enough for several more repeats, were any still coming
+    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, at);
+    ASSERT_GE(positionsSeen.size(), 3u);
+    for (std::size_t i = 0; i < positionsSeen.size(); ++i)
+        EXPECT_EQ(positionsSeen[i], 5 * static_cast<int>(i + 1));
+    EXPECT_GE(thumbBottoms.back(), at.y());
+    EXPECT_LT(thumbBottoms[thumbBottoms.size() - 2], at.y()); // it stopped at the first that did
+    EXPECT_LT(slider.value(), 40);
+}
+
+TEST_F(LevelSliderTest, APageHeldWhileTheSliderIsDisabledStopsAndTheNextPressIsFresh)
+{
+    slider.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&slider));
+    const QPoint below(slider.width() / 2, slider.height() - 2);
+    QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, below);
+    slider.setEnabled(false); // a message box takes the window while the button is down
+    QTest::qWait(800);        // past the repeat delay and several repeats
+    EXPECT_EQ(positionsSeen, std::vector<int>{15});
+    slider.setEnabled(true);
+    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, below);
+
+    // The release never came to it; a grab and a drag afterwards still work.
+    positionsSeen.clear();
+    const QRect thumb = slider.thumbRect();
+    QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(1, thumb.center().y()));
+    QTest::mouseMove(&slider, QPoint(1, thumb.center().y() - 40));
+    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier,
+                        QPoint(1, thumb.center().y() - 40));
+    ASSERT_FALSE(positionsSeen.empty());
+    EXPECT_LT(slider.value(), 15);
+}
+
+// ---- Check box and option button --------------------------------------------------------
+
+// Pressed at its corners and the middle of its far edge, then by the keyboard.
+template<typename Button>
+void expectWholeAreaActs(Button &button)
+{
+    button.resize(53, 25); // wider than its mark and caption
+    button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
+    QSignalSpy clicked(&button, &QAbstractButton::clicked);
+    const QPoint inside[] = {{0, 0}, {52, 0}, {0, 24}, {52, 24}, {52, 12}, {26, 12}};
+    for (const QPoint p : inside) {
+        const qsizetype before = clicked.count();
+        QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, p);
+        EXPECT_EQ(clicked.count(), before + 1) << p.x() << "," << p.y();
+    }
+    for (const QPoint p : {QPoint(53, 12), QPoint(26, 25)}) { // one pixel outside
+        const qsizetype before = clicked.count();
+        QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, p);
+        EXPECT_EQ(clicked.count(), before) << p.x() << "," << p.y();
+    }
+    const qsizetype before = clicked.count();
+    QTest::keyClick(&button, Qt::Key_Space);
+    EXPECT_EQ(clicked.count(), before + 1);
+}
+
+TEST(WholeAreaButtonTest, TheWholeRectangleOfACheckBoxActs)
+{
+    CheckBox box(QStringLiteral("超重低音"));
+    expectWholeAreaActs(box);
+    EXPECT_TRUE(box.isChecked()); // toggled seven times: six presses inside, then Space
+}
+
+TEST(WholeAreaButtonTest, TheWholeRectangleOfAnOptionActs)
+{
+    QWidget parent;
+    auto *first = new OptionButton(QStringLiteral("L/R"), &parent);
+    auto *second = new OptionButton(QStringLiteral("L-R"), &parent);
+    second->move(0, 30);
+    parent.show();
+    expectWholeAreaActs(*first);
+    EXPECT_TRUE(first->isChecked());
+    // The arrow keys still move the choice within the group.
+    first->setFocus();
+    QTest::keyClick(first, Qt::Key_Down);
+    EXPECT_TRUE(second->isChecked());
+    EXPECT_FALSE(first->isChecked());
 }
 
 // ---- CommandButton -----------------------------------------------------------------------

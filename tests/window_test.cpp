@@ -1,5 +1,6 @@
 #include "formfixture.h"
 #include "menufixture.h"
+#include "panel/controltable.h"
 #include "panel/helpwindow.h"
 
 #include "link/serialport.h"
@@ -322,6 +323,72 @@ TEST_F(WindowTest, LitButtonsAndTheLampArePureColours)
             if (pixelOf(grab, status, x, y, form.get()) == kRed)
                 ++redPixels;
     EXPECT_GT(redPixels, 5);
+}
+
+// The rows of a label's own picture that its text inks, top and bottom, inside its frame.
+std::pair<int, int> inkRows(QLabel *label)
+{
+    const QImage image = label->grab().toImage();
+    const QRect inside = label->contentsRect();
+    const QColor background = image.pixelColor(inside.topLeft());
+    int top = -1, bottom = -1;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            if (image.pixelColor(x, y) != background) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+    return {top, bottom};
+}
+
+TEST_F(WindowTest, HeadingsSitAtTheTopLevelWithTheirRowOtherLabelsCentre)
+{
+    // A heading's text stands at the top of its rectangle, however tall it was drawn, so
+    // every heading inks from the same row of its own.
+    std::set<int> headingInkTops;
+    for (const LabelRow &row : headingRows()) {
+        const QString name = QString::fromLatin1(row.name.data(), std::ssize(row.name));
+        QLabel *heading = find<QLabel>(name);
+        EXPECT_EQ(heading->alignment(), Qt::AlignHCenter | Qt::AlignTop) << qPrintable(name);
+        const auto [top, bottom] = inkRows(heading);
+        ASSERT_GE(top, 0) << qPrintable(name);
+        headingInkTops.insert(top);
+
+        // Where a row of controls starts right beside it, the text lies within that row.
+        const QRect own = heading->geometry();
+        for (QWidget *w : view().findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            const QRect c = w->geometry();
+            const bool beside = std::abs(c.left() - (own.right() + 1)) <= 12 &&
+                                c.top() <= own.bottom() && c.bottom() >= own.top();
+            if (!beside || !w->isVisible() || qobject_cast<QLabel *>(w))
+                continue;
+            EXPECT_GE(own.top() + top, c.top())
+                << qPrintable(name) << " beside " << qPrintable(w->objectName());
+            EXPECT_LE(own.top() + bottom, c.bottom())
+                << qPrintable(name) << " beside " << qPrintable(w->objectName());
+        }
+    }
+    EXPECT_EQ(headingInkTops.size(), 1u);
+
+    // Value labels and the name labels under the sliders centre their text both ways.
+    QList<QLabel *> centred;
+    for (const SliderRow &row : sliderRows()) {
+        centred << find<QLabel>(QString::fromLatin1(row.name.data(), std::ssize(row.name)) +
+                                QStringLiteral("Display"));
+        centred << find<QLabel>(
+            QString::fromLatin1(row.nameLabel.data(), std::ssize(row.nameLabel)));
+    }
+    centred << find<QLabel>(QStringLiteral("MaxMusicVolumeDisplay"))
+            << find<QLabel>(QStringLiteral("MaxMicVolumeDisplay"));
+    for (QLabel *label : centred) {
+        EXPECT_EQ(label->alignment(), Qt::AlignCenter) << qPrintable(label->objectName());
+        const auto [top, bottom] = inkRows(label);
+        ASSERT_GE(top, 0) << qPrintable(label->objectName());
+        const QRect inside = label->contentsRect();
+        const int above = top - inside.top(), below = inside.bottom() - bottom;
+        EXPECT_LE(std::abs(above - below), 3) << qPrintable(label->objectName());
+    }
 }
 
 // The family the text engine really draws each character of `text` with in `font`.
