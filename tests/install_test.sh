@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
 # The installation, as a person gets it.
-#   install_test.sh layout  BUILD COMPONENT VERSION
+#   install_test.sh layout  BUILD COMPONENT VERSION PROGRAMS
 #       cmake --install into a staging folder (DESTDIR, prefix /usr): exactly the expected files,
-#       icons of the right sizes, a desktop entry that validates, and the installed programs run
-#       offscreen: --version, the window in English from the settings (so the translations were
-#       found), and the demo mode (so qj-sim was found beside qj-panel).
-#   install_test.sh package BUILD COMPONENT VERSION
+#       icons of the right sizes, a desktop entry that validates, a manual page for each
+#       program, and the installed programs run offscreen: --version, the window in English
+#       from the settings (so the translations were found), and the demo mode (so qj-sim was
+#       found beside qj-panel).
+#   install_test.sh package BUILD COMPONENT VERSION PROGRAMS
 #       cpack -G DEB into a scratch folder: name, version, section, dependencies, the dialout
-#       note, the same files; the packaged program prints the package's version.
+#       note, the same files, the copyright and a changelog whose latest entry is the package's
+#       version; the packaged program prints the package's version.
+#   install_test.sh lint    BUILD COMPONENT VERSION PROGRAMS
+#       the package as Debian would judge it: lintian without an error or a warning (every tag
+#       it has is listed), hardening-check on every program in it, and appstreamcli validate on
+#       its description for software centres.
+# PROGRAMS: the programs built, comma-separated (qj-panel,qj-sim[,qj-ctl]).
 set -euo pipefail
 
 mode=$1
 build=$2
 component=$3
 version=$4
+IFS=, read -r -a programs <<<"$5"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/qj-install-test.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -28,13 +36,18 @@ icon_sizes=(16 22 24 32 48 64 128 256)
 # Every file the installation holds, relative to the prefix, sorted.
 expected_files() {
     {
-        echo bin/qj-panel
-        echo bin/qj-sim
+        for program in "${programs[@]}"; do
+            echo "bin/$program"
+            echo "share/man/man1/$program.1.gz"
+        done
         echo share/applications/qj-panel.desktop
+        echo share/doc/qj-panel/changelog.gz
+        echo share/doc/qj-panel/copyright
         for side in "${icon_sizes[@]}"; do
             echo "share/icons/hicolor/${side}x${side}/apps/qj-panel.png"
         done
         echo share/icons/hicolor/scalable/apps/qj-panel.svg
+        echo share/metainfo/org.example.QJPanel.metainfo.xml
         echo share/qj-panel/translations/qj-panel_en.qm
     } | LC_ALL=C sort
 }
@@ -48,8 +61,21 @@ check_files() {
         diff <(expected_files) <(echo "$found") >&2 || true
         fail "the installed files differ from the expected ones (< expected, > found)"
     fi
-    for program in qj-panel qj-sim; do
+    for program in "${programs[@]}"; do
         [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
+    done
+}
+
+# check_manual_pages PREFIX: each program's page is compressed and names the program, as whatis
+# and apropos read it.
+check_manual_pages() {
+    local prefix=$1
+    for program in "${programs[@]}"; do
+        local page=$prefix/share/man/man1/$program.1.gz
+        gzip -t "$page" 2>/dev/null || fail "$page is not compressed with gzip"
+        local whatis
+        whatis=$(lexgrog "$page") || fail "lexgrog cannot read the NAME section of $page"
+        [[ "$whatis" == *": \"$program - "?* ]] || fail "the NAME line of $page: $whatis"
     done
 }
 
@@ -91,6 +117,7 @@ layout() {
     DESTDIR=$stage cmake --install "$build" --prefix /usr --component "$component" >/dev/null
     local usr=$stage/usr
     check_files "$usr"
+    check_manual_pages "$usr"
 
     for side in "${icon_sizes[@]}"; do
         local size
@@ -141,11 +168,18 @@ layout() {
     echo "layout: $(expected_files | wc -l) files, desktop entry valid, translations found"
 }
 
-package() {
+# build_package: cpack -G DEB into the scratch folder; prints the path of the package.
+build_package() {
     (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null)
     local deb
     deb=$scratch/out/qj-panel_${version}_$(dpkg --print-architecture).deb
     [ -f "$deb" ] || fail "no $(basename "$deb"); found: $(ls "$scratch/out")"
+    echo "$deb"
+}
+
+package() {
+    local deb
+    deb=$(build_package)
 
     field() { dpkg-deb -f "$deb" "$1"; }
     [ "$(field Package)" = qj-panel ] || fail "Package: $(field Package)"
@@ -165,14 +199,83 @@ package() {
 
     dpkg-deb -x "$deb" "$scratch/root"
     check_files "$scratch/root/usr"
+    check_manual_pages "$scratch/root/usr"
+    local doc=$scratch/root/usr/share/doc/qj-panel
+    [ "$(head -n 1 "$doc/copyright")" = \
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+        fail "the copyright file is not in the machine-readable format"
+    grep -qx 'License: Expat' "$doc/copyright" || fail "the copyright file names no licence"
+    local changelog latest
+    changelog=$(gzip -dc "$doc/changelog.gz") # read whole, as the Description above
+    latest=${changelog%%$'\n'*}
+    [[ "$latest" == "qj-panel ($(field Version)) "* ]] ||
+        fail "the changelog's latest entry is '$latest', the package's version $(field Version)"
     run_offscreen "$scratch/version" "$scratch/root/usr/bin/qj-panel" --version
     [ "$(cat "$scratch/version")" = "QJ $(field Version)" ] ||
         fail "the packaged qj-panel prints '$(cat "$scratch/version")' for package version $(field Version)"
     echo "package: $(basename "$deb"), Depends: $depends"
 }
 
+# as_user COMMAND...: lintian unpacks a package and runs tools on what is inside, so it warns
+# when run as root. As root, it runs as nobody, in a folder of its own that nobody can write.
+as_user() {
+    if [ "$(id -u)" -ne 0 ]; then
+        "$@"
+        return
+    fi
+    local home=$scratch/nobody
+    mkdir -p "$home"
+    chown nobody:nogroup "$home"
+    chmod 755 "$scratch"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env HOME="$home" TMPDIR="$home" "$@"
+}
+
+lint() {
+    local deb
+    deb=$(build_package)
+    chmod 755 "$scratch/out"
+    chmod 644 "$deb"
+
+    # Errors and warnings fail; every tag is shown, informational and overridden ones too, so
+    # that each is either mended or overridden with its reason.
+    local rc=0 tags
+    tags=$(as_user lintian --display-info --show-overrides --tag-display-limit 0 \
+        --fail-on error,warning "$deb" 2>&1) || rc=$?
+    echo "${tags:-lintian: no tags}"
+    [ "$rc" -eq 0 ] || fail "lintian finds errors or warnings in $(basename "$deb") (above)"
+
+    dpkg-deb -x "$deb" "$scratch/root"
+    local elves=()
+    mapfile -t elves < <(find "$scratch/root" -type f -exec file {} + |
+        sed -n 's/^\([^:]*\): *ELF .*/\1/p' | LC_ALL=C sort)
+    [ ${#elves[@]} -eq ${#programs[@]} ] ||
+        fail "${#elves[@]} programs in the package, not ${#programs[@]}: ${elves[*]}"
+    # Control-flow protection is not asked for: Debian 12's C runtime start files carry no
+    # CET marking, so no program linked there has it (/usr/bin/ls neither).
+    hardening-check --nocfprotection "${elves[@]}" ||
+        fail "hardening-check finds a program built without Debian's hardening"
+    # Stripped as Debian strips: nothing left that only names the compiler.
+    for elf in "${elves[@]}"; do
+        local sections
+        sections=$(readelf --section-headers --wide "$elf")
+        [[ ! "$sections" =~ \ \.(comment|note)\  ]] ||
+            fail "${elf#"$scratch/root"} keeps the section .${BASH_REMATCH[1]}"
+    done
+
+    local metainfo=$scratch/root/usr/share/metainfo/org.example.QJPanel.metainfo.xml
+    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli refuses $metainfo"
+    grep -qF "<release version=\"$version\"" "$metainfo" ||
+        fail "the metainfo's release is not $version"
+    for program in "${programs[@]}"; do
+        grep -qF "<binary>$program</binary>" "$metainfo" || fail "the metainfo does not name $program"
+    done
+    echo "lint: $(basename "$deb"): lintian, hardening-check and appstreamcli find nothing"
+}
+
 case "$mode" in
 layout) layout ;;
 package) package ;;
+lint) lint ;;
 *) fail "unknown mode $mode" ;;
 esac

@@ -142,10 +142,12 @@ TEST_F(SerialPortTest, APortAnotherProgramHoldsIs8005)
     if (child == 0) {
         QSerialPort holder(QString::fromStdString(pty.path()));
         const char ok = holder.open(QIODevice::ReadWrite) ? '1' : '0';
-        (void)::write(ready[1], &ok, 1);
+        if (::write(ready[1], &ok, 1) != 1)
+            _exit(1);
         pause();
         _exit(0);
     }
+    close(ready[1]); // the read below then ends if the child ends without a word
     char ok = 0;
     ASSERT_EQ(::read(ready[0], &ok, 1), 1);
     ASSERT_EQ(ok, '1');
@@ -155,7 +157,6 @@ TEST_F(SerialPortTest, APortAnotherProgramHoldsIs8005)
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     close(ready[0]);
-    close(ready[1]);
 }
 
 TEST_F(SerialPortTest, ADeviceThisUserMayNotOpenIsNotReportedAsHeld)
