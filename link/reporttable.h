@@ -3,6 +3,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/panelaccess.h"
+#include "params/parametermap.h"
 
 #include <array>
 
@@ -26,13 +27,13 @@ enum class RowKind {
 struct ReportRow
 {
     RowKind kind;
-    int limit;       // values above it are refused; -1: none
+    int limit;       // values above it are refused; -1: none. The parameter's max.
     Group group;     // ButtonGroup and Source rows
     Control control; // GuardedCheck and GuardedSpinner rows
     bool goesOnline; // rows 36 and 37 complete a connection
 };
 
-inline constexpr int kReportRows = 38;
+inline constexpr int kReportRows = kParameterCount; // report id n is wire id n
 inline constexpr int kRangeFloor = 40; // reports below it are raised to it on the range rows
 
 const std::array<ReportRow, kReportRows> &reportRows();

@@ -11,26 +11,25 @@ namespace {
 
 enum class Step { Disable, Status, Group, Slider, Spinner, Check, Option, MuteOff, Forget, Enable };
 
+// The steps in the order they run; every value shown comes from the parameter table.
 struct OfflineStep
 {
     Step step;
-    int wireId = -1;                 // Slider
-    Group group = Group::SaveMode;   // Group: lit button from the group table (-1 none)
-    Control control = Control::Mute; // Spinner, Check, Option
-    int value = 0;                   // Slider: parameter value; Spinner, Check: control value
+    int wireId = -1;               // Slider, Spinner, Check, Option
+    Group group = Group::SaveMode; // Group: lit button from the group table (-1 none)
 };
 
-constexpr OfflineStep slider(int wireId, int value)
+constexpr OfflineStep slider(int wireId)
 {
-    return {Step::Slider, wireId, Group::SaveMode, Control::Mute, value};
+    return {Step::Slider, wireId};
 }
 constexpr OfflineStep group(Group g)
 {
     return {Step::Group, -1, g};
 }
-constexpr OfflineStep set(Step s, Control c, int value)
+constexpr OfflineStep set(Step s, int wireId)
 {
-    return {s, -1, Group::SaveMode, c, value};
+    return {s, wireId};
 }
 
 constexpr std::array<OfflineStep, 43> kSteps{{
@@ -39,37 +38,37 @@ constexpr std::array<OfflineStep, 43> kSteps{{
     group(Group::MusicSelect),
     group(Group::MusicVocal),
     group(Group::MusicPitch),
-    slider(15, 10),  // MusicTreble 0dB
-    slider(16, 10),  // MusicMid
-    slider(17, 10),  // MusicBass
-    slider(21, 10),  // MusicBalance
-    slider(20, 100), // SubwoofLpf 100Hz
-    set(Step::Spinner, Control::MaxMusicVolume, 62),
-    set(Step::Spinner, Control::MaxMicVolume, 42),
-    set(Step::Check, Control::SubwoofPhase, 0),
-    set(Step::Check, Control::SuperBass, 0),
-    set(Step::Option, Control::SurroundMode1, 1),
-    slider(32, 30), // MicVolume
-    slider(31, 30), // MusicVolume
-    slider(35, 20), // SubwoofVolume
-    slider(34, 20), // CenterVolume
-    slider(33, 20), // SurroundVolume
-    slider(36, kBgmVolumeDefault),
-    slider(6, 10), // MicEQ100Hz 0dB
-    slider(7, 10),
-    slider(8, 10),
-    slider(9, 10),
-    slider(10, 10),
-    slider(11, 0),   // MicExciter
-    slider(23, 20),  // MicNoiseGate
-    slider(25, 0),   // SingSubwoofVolume
-    slider(14, 100), // FeedbackTime 100ms
+    slider(15), // MusicTreble 0dB
+    slider(16), // MusicMid
+    slider(17), // MusicBass
+    slider(21), // MusicBalance
+    slider(20), // SubwoofLpf 100Hz
+    set(Step::Spinner, wire::kMaxMusicVolume),
+    set(Step::Spinner, wire::kMaxMicVolume),
+    set(Step::Check, wire::kSubwoofPhase),
+    set(Step::Check, wire::kSuperBass),
+    set(Step::Option, wire::kSurround),
+    slider(32), // MicVolume
+    slider(31), // MusicVolume
+    slider(35), // SubwoofVolume
+    slider(34), // CenterVolume
+    slider(33), // SurroundVolume
+    slider(36), // BgmVolume
+    slider(6),  // MicEQ100Hz 0dB
+    slider(7),
+    slider(8),
+    slider(9),
+    slider(10),
+    slider(11), // MicExciter
+    slider(23), // MicNoiseGate
+    slider(25), // SingSubwoofVolume
+    slider(14), // FeedbackTime 100ms
     group(Group::FeedbackClass),
-    slider(1, 180), // EchoDelay
-    slider(2, 20),
-    slider(3, 20),
-    slider(4, 20),
-    slider(5, 20),
+    slider(1), // EchoDelay
+    slider(2),
+    slider(3),
+    slider(4),
+    slider(5),
     group(Group::KaraokeMode),
     group(Group::EchoMode),
     group(Group::RunMode),
@@ -79,14 +78,21 @@ constexpr std::array<OfflineStep, 43> kSteps{{
     {Step::Enable},
 }};
 
+Control checkBoxOf(int wireId)
+{
+    return wireId == wire::kSuperBass ? Control::SuperBass : Control::SubwoofPhase;
+}
+
+Control spinnerOf(int wireId)
+{
+    return wireId == wire::kMaxMusicVolume ? Control::MaxMusicVolume : Control::MaxMicVolume;
+}
+
 } // namespace
 
 int offlineDefault(int wireId)
 {
-    for (const OfflineStep &s : kSteps)
-        if (s.step == Step::Slider && s.wireId == wireId)
-            return s.value;
-    return -1;
+    return parameter(wireId).offline;
 }
 
 void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts)
@@ -115,20 +121,24 @@ void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts
         case Step::Slider: {
             const int min = panel.sliderMin(s.wireId);
             const int max = panel.sliderMax(s.wireId);
-            panel.setSliderValue(s.wireId, min + max - s.value);
-            panel.setDisplayCaption(s.wireId, labelText(parameter(s.wireId).style, s.value));
+            const int value = offlineDefault(s.wireId);
+            panel.setSliderValue(s.wireId, min + max - value);
+            panel.setDisplayCaption(s.wireId, labelText(parameter(s.wireId).style, value));
             break;
         }
         case Step::Spinner: {
-            panel.setValue(s.control, s.value); // runs the spinner's handler when it changes
-            const int limitId =
-                s.control == Control::MaxMusicVolume ? wire::kMaxMusicVolume : wire::kMaxMicVolume;
-            panel.setDisplayCaption(limitId, QString::number(panel.value(s.control)));
+            const Control spinner = spinnerOf(s.wireId);
+            // Runs the spinner's handler when it changes.
+            panel.setValue(spinner, offlineDefault(s.wireId));
+            panel.setDisplayCaption(s.wireId, QString::number(panel.value(spinner)));
             break;
         }
-        case Step::Check:
-        case Step::Option:
-            panel.setValue(s.control, s.value); // runs the click handler when it changes
+        case Step::Check: // runs the click handler when it changes
+            panel.setValue(checkBoxOf(s.wireId), offlineDefault(s.wireId));
+            break;
+        case Step::Option: // selects one option, which runs its click handler
+            panel.setValue(
+                offlineDefault(s.wireId) == 0 ? Control::SurroundMode1 : Control::SurroundMode2, 1);
             break;
         case Step::MuteOff:
             panel.setEnabled(Control::Mute, false);
@@ -151,25 +161,8 @@ namespace qj {
 Preset offlinePreset()
 {
     Preset preset;
-    for (int id : presetIds()) {
-        int &v = preset.values[static_cast<std::size_t>(id)];
-        switch (parameter(id).kind) {
-        case ControlKind::Slider:
-            v = offlineDefault(id);
-            break;
-        case ControlKind::Group:
-            for (const ButtonGroup &g : buttonGroups())
-                if (g.wireId == id)
-                    v = groupValue(g.group, g.offlineChoice);
-            break;
-        case ControlKind::Spinner:
-            v = parameter(id).max;
-            break;
-        default:
-            v = 0; // check boxes clear, surround "L/R"
-            break;
-        }
-    }
+    for (int id : presetIds())
+        preset.values[static_cast<std::size_t>(id)] = offlineDefault(id);
     return preset;
 }
 

@@ -6,15 +6,12 @@
 
 namespace qj {
 
-// The parameter values the offline panel shows.
-inline constexpr int kBgmVolumeDefault = 30; // slider and label agree on it
-
 // Every control back to its default, the status lamp offline, Mute disabled and the pending
 // command forgotten. The order matters: the spinners, check boxes and surround option run
 // their own handlers as they change, and the online flag is cleared only near the end.
 void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts);
 
-// The default of a slider's parameter on the offline panel.
+// The value byte of a parameter on the offline panel (the parameter table's offline column).
 int offlineDefault(int wireId);
 
 } // namespace qj

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/panelaccess.h"
+#include "params/parametermap.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,7 +21,7 @@ struct Preset
     static constexpr int kVersion = 1;
     static constexpr qsizetype kMaxFileSize = 64 * 1024; // a real preset is under 4 KiB
 
-    std::array<int, 38> values{}; // by wire id; only presetIds() are meaningful
+    std::array<int, kParameterCount> values{}; // by wire id; only presetIds() are meaningful
 
     bool operator==(const Preset &) const = default;
 };
