@@ -75,8 +75,8 @@ private:
     {
         const TimePoint now = Clock::now();
         Form1 &form = m_rig.form();
-        const ReceiveState &rx = form.receiveState();
-        if (!m_ackAt && form.commandState().CmdId == 0) {
+        const ReceiveState &rx = form.link().receiveState();
+        if (!m_ackAt && form.link().command().CmdId == 0) {
             m_ackAt = now;
             m_awaitingBurst = true;
         }

@@ -11,8 +11,8 @@ namespace qj {
 namespace {
 
 using R = RowKind;
-constexpr Group kNoGroup = Group::SaveMode;   // placeholder for rows without a group
-constexpr Control kNoControl = Control::Mute; // placeholder for rows without a control
+constexpr Group kNoGroup = Group::SaveMode;        // placeholder for rows without a group
+constexpr Control kNoControl = Control::SuperBass; // placeholder for rows without a control
 
 // A row's limit is the largest value its parameter takes, which is the Max of its slider or
 // spinner, the last index of its button group, or 1 for a check box or the option pair. The
@@ -119,7 +119,9 @@ const std::array<ReportRow, kReportRows> &reportRows()
     return kRows;
 }
 
-ReportTable::ReportTable(PanelAccess &panel, LinkHost &host) : m_panel(panel), m_host(host) {}
+ReportTable::ReportTable(PanelAccess &panel, std::function<void()> completesConnection)
+    : m_panel(panel), m_completesConnection(std::move(completesConnection))
+{}
 
 void ReportTable::apply(ReceiveState &rx)
 {
@@ -131,11 +133,8 @@ void ReportTable::apply(ReceiveState &rx)
         return;
     }
     applyRow(row, rx);
-    if (row.goesOnline && m_panel.isEnabled(Control::MenuConnect)) {
-        m_panel.setEnabled(Control::MenuConnect, false);
-        m_panel.setEnabled(Control::Mute, true);
-        m_host.ShowConnect();
-    }
+    if (row.goesOnline)
+        m_completesConnection();
 }
 
 void ReportTable::applyRow(const ReportRow &row, ReceiveState &rx)

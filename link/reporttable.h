@@ -1,11 +1,11 @@
 #pragma once
 
-#include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/panelaccess.h"
+#include "params/panelaccess.h"
 #include "params/parametermap.h"
 
 #include <array>
+#include <functional>
 
 namespace qj {
 
@@ -39,11 +39,12 @@ inline constexpr int kRangeFloor = 40; // reports below it are raised to it on t
 const std::array<ReportRow, kReportRows> &reportRows();
 
 // Applies an accepted report frame to the panel. Reads RxId and RxValue, may rewrite RxValue,
-// and sets RxReply to the reject byte when the value is over the row's limit.
+// and sets RxReply to the reject byte when the value is over the row's limit. An accepted report
+// of id 36 or 37 then calls `completesConnection` (the link's online transition).
 class ReportTable
 {
 public:
-    ReportTable(PanelAccess &panel, LinkHost &host);
+    ReportTable(PanelAccess &panel, std::function<void()> completesConnection);
 
     void apply(ReceiveState &rx);
 
@@ -53,7 +54,7 @@ private:
     void lightGroup(Group group, int index);
 
     PanelAccess &m_panel;
-    LinkHost &m_host;
+    std::function<void()> m_completesConnection;
 };
 
 } // namespace qj

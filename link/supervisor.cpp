@@ -3,9 +3,9 @@
 namespace qj {
 
 Supervisor::Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, Decoder &decoder,
-                       LinkHost &host)
+                       std::function<void()> giveUp)
     : m_port(port), m_transmitter(transmitter), m_cmd(transmitter.state()), m_rx(rx),
-      m_decoder(decoder), m_host(host)
+      m_decoder(decoder), m_giveUp(std::move(giveUp))
 {}
 
 void Supervisor::setAcknowledgedHook(std::function<void(std::uint8_t, std::uint8_t)> hook)
@@ -29,10 +29,7 @@ void Supervisor::RunTimer_Timer()
             if (!m_rx.RxBuffer.empty() && m_rx.RxBuffer[0] == frame::kAck) {
                 if (m_onAcknowledged)
                     m_onAcknowledged(m_cmd.CmdId, m_cmd.CmdValue);
-                m_cmd.CmdId = 0;
-                m_cmd.CmdValue = 0;
-                m_cmd.ReplyTicks = 0;
-                m_cmd.RetryLeft = 0;
+                m_cmd.clear();
             }
         } else if (m_port.inBufferCount() == m_rx.RxCount) {
             // The burst has stopped growing: decode it on the first quiet look.
@@ -52,12 +49,10 @@ void Supervisor::RunTimer_Timer()
         --m_cmd.ReplyTicks;
 
     if (m_cmd.CmdId != 0 && m_cmd.ReplyTicks == 0 && m_cmd.RetryLeft != 0) {
-        if (m_cmd.RetryLeft >= 2) {
+        if (m_cmd.RetryLeft >= 2)
             m_transmitter.resend();
-        } else {
-            m_host.ShowError();
-            m_host.OffLineStatus();
-        }
+        else
+            m_giveUp();
     }
     m_inTick = false;
 }

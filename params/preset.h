@@ -1,7 +1,8 @@
 #pragma once
 
-#include "link/panelaccess.h"
+#include "params/panelaccess.h"
 #include "params/parametermap.h"
+#include "params/texts.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,7 +53,7 @@ struct PresetProblem
     qint64 value = 0;
 
     // A clear sentence for the person who chose the file.
-    QString text(bool chinese) const;
+    QString text(Language language) const;
 };
 
 // The panel as a preset, and a preset onto the panel. Applying changes only the panel: check

@@ -92,7 +92,9 @@ TEST_F(DecoderTest, AFailedReplyIsHandedOn)
 {
     rig.port.writeError = PortError::DeviceLost;
     deliver({0xAA, 0x01, 0x64, 0xF0});
-    EXPECT_EQ(rig.failures, std::vector<PortError>{PortError::DeviceLost});
+    // The link's failure path took it: one message, connecting offered again.
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("数据发送失败！！！")});
+    EXPECT_EQ(rig.link.state(), LinkState::Closed);
 }
 
 } // namespace

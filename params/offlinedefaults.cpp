@@ -1,4 +1,4 @@
-#include "panel/offlinestatus.h"
+#include "params/offlinedefaults.h"
 
 #include "params/labeltext.h"
 #include "params/parametermap.h"
@@ -9,9 +9,9 @@ namespace qj {
 
 namespace {
 
-enum class Step { Disable, Status, Group, Slider, Spinner, Check, Option, MuteOff, Forget, Enable };
+enum class Step { Group, Slider, Spinner, Check, Option };
 
-// The steps in the order they run; every value shown comes from the parameter table.
+// The steps in the order they run; every value comes from the parameter table.
 struct OfflineStep
 {
     Step step;
@@ -32,9 +32,7 @@ constexpr OfflineStep set(Step s, int wireId)
     return {s, wireId};
 }
 
-constexpr std::array<OfflineStep, 43> kSteps{{
-    {Step::Disable},
-    {Step::Status},
+constexpr auto kSteps = std::to_array<OfflineStep>({
     group(Group::MusicSelect),
     group(Group::MusicVocal),
     group(Group::MusicPitch),
@@ -73,10 +71,7 @@ constexpr std::array<OfflineStep, 43> kSteps{{
     group(Group::EchoMode),
     group(Group::RunMode),
     group(Group::SaveMode),
-    {Step::MuteOff},
-    {Step::Forget},
-    {Step::Enable},
-}};
+});
 
 Control checkBoxOf(int wireId)
 {
@@ -95,17 +90,10 @@ int offlineDefault(int wireId)
     return parameter(wireId).offline;
 }
 
-void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts)
+void showOfflineDefaults(PanelAccess &panel)
 {
     for (const OfflineStep &s : kSteps) {
         switch (s.step) {
-        case Step::Disable:
-        case Step::Enable:
-            panel.setWindowEnabled(s.step == Step::Enable);
-            break;
-        case Step::Status:
-            panel.setStatusCaption(texts.offlineStatus());
-            break;
         case Step::Group: {
             const ButtonGroup &g = buttonGroup(s.group);
             for (int i = 0; i < g.count; ++i)
@@ -140,23 +128,9 @@ void OffLineStatus(PanelAccess &panel, CommandState &command, const Texts &texts
             panel.setValue(
                 offlineDefault(s.wireId) == 0 ? Control::SurroundMode1 : Control::SurroundMode2, 1);
             break;
-        case Step::MuteOff:
-            panel.setEnabled(Control::Mute, false);
-            panel.setMuteColour(ButtonColour::Face);
-            break;
-        case Step::Forget:
-            command.CmdId = 0;
-            command.CmdValue = 0;
-            command.ReplyTicks = 0;
-            command.RetryLeft = 0;
-            break;
         }
     }
 }
-
-} // namespace qj
-
-namespace qj {
 
 Preset offlinePreset()
 {
