@@ -1,5 +1,6 @@
 #include "link/connection.h"
 
+#include "link/linklog.h"
 #include "params/labeltext.h"
 
 namespace qj {
@@ -32,6 +33,8 @@ bool Connection::connect(int number)
 
 void Connection::report(PortError error)
 {
+    if (error != PortError::None)
+        qCInfo(lcLink, "port %d refused (%d)", m_port.commPort(), static_cast<int>(error));
     switch (error) {
     case PortError::InvalidPort:
         m_host.showMessage(Message::PortInvalid);

@@ -1,5 +1,9 @@
 #include "link/decoder.h"
 
+#include "link/linklog.h"
+
+#include <algorithm>
+
 namespace qj {
 
 Decoder::Decoder(Port &port, ReceiveState &rx, ReportTable &table, Transmitter &transmitter)
@@ -28,6 +32,14 @@ void Decoder::ReadComData()
     // throw that frame away, and SendComFrame already emptied it before writing.
     if (m_transmitter.transmissions() == sentBefore)
         m_port.discardOutput();
+    if (rx.RxReply[0] == frame::kReject && lcLink().isDebugEnabled()) {
+        const auto shown = static_cast<qsizetype>(std::min<std::size_t>(buf.size(), 8));
+        qCDebug(lcLink, "report refused: %s",
+                QByteArray(reinterpret_cast<const char *>(buf.data()), shown)
+                    .toHex(' ')
+                    .toUpper()
+                    .constData());
+    }
     m_transmitter.reportFailure(m_port.output(rx.RxReply));
     m_port.discardInput();
     rx.QuietTicks = 0;

@@ -1,5 +1,6 @@
 #include "link/link.h"
 
+#include "link/linklog.h"
 #include "params/offlinedefaults.h"
 
 namespace qj {
@@ -15,9 +16,11 @@ Link::Link(Port &port, PanelAccess &panel, LinkHost &host)
     m_transmitter.setFailureHandler([this](PortError error) { writeFailed(error); });
 }
 
-void Link::setState(LinkState state)
+void Link::setState(LinkState state, Announce announce)
 {
-    if (state == m_state)
+    if (state != m_state)
+        qCInfo(lcLink, "%s -> %s", linkStateName(m_state), linkStateName(state));
+    else if (announce == Announce::OnChange)
         return;
     m_state = state;
     m_host.linkStateChanged(state);
@@ -31,9 +34,7 @@ void Link::OffLineStatus()
     // Not online from here on. The steps above still saw the panel as it was: a box or option
     // they changed while online issued its command, which is forgotten next.
     m_panel.setMuteColour(ButtonColour::Face);
-    const LinkState after = m_state == LinkState::Online ? LinkState::Offline : m_state;
-    m_state = after;
-    m_host.linkStateChanged(after);
+    setState(m_state == LinkState::Online ? LinkState::Offline : m_state, Announce::Always);
     m_command.clear();
     m_panel.setWindowEnabled(true);
 }
@@ -89,12 +90,15 @@ void Link::giveUp()
 {
     // The tenth transmission went unanswered. The command stays in place while the message is
     // open; the tick does not run again meanwhile.
+    qCInfo(lcLink, "gave up: command %d value %d unanswered after %d transmissions",
+           m_command.CmdId, m_command.CmdValue, Transmitter::kTransmissions);
     m_host.showMessage(Message::SendFailed);
     OffLineStatus();
 }
 
-void Link::writeFailed(PortError)
+void Link::writeFailed(PortError error)
 {
+    qCInfo(lcLink, "a write failed (%d)", static_cast<int>(error));
     // The port refused a command or a reply byte and has closed. Forget the command before the
     // modal message, whose event loop keeps the tick running: it would otherwise count the
     // command down, resend it into nothing and report the same failure a second time.
@@ -108,6 +112,7 @@ void Link::deviceLost()
 {
     // The port is gone, so the pending command can never be acknowledged: forgotten first, as
     // for a failed write.
+    qCInfo(lcLink, "the device went away");
     clear();
     m_host.showMessage(Message::DeviceOffline);
     setState(LinkState::Closed);

@@ -81,7 +81,9 @@ public:
     ReceiveState &receiveState() { return m_receive; }
 
 private:
-    void setState(LinkState state);
+    // Always: the offline procedure shows the state afresh even when it stays the same.
+    enum class Announce { OnChange, Always };
+    void setState(LinkState state, Announce announce = Announce::OnChange);
 
     // The ways the link fails, each ending in the offline procedure.
     void giveUp();

@@ -1,5 +1,7 @@
 #include "link/supervisor.h"
 
+#include "link/linklog.h"
+
 namespace qj {
 
 Supervisor::Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, Decoder &decoder,
@@ -27,6 +29,7 @@ void Supervisor::RunTimer_Timer()
             // The acknowledgement names no command: a first byte 0xAA takes whatever is pending.
             m_port.input(m_rx.RxBuffer);
             if (!m_rx.RxBuffer.empty() && m_rx.RxBuffer[0] == frame::kAck) {
+                qCDebug(lcLink, "command %d value %d acknowledged", m_cmd.CmdId, m_cmd.CmdValue);
                 if (m_onAcknowledged)
                     m_onAcknowledged(m_cmd.CmdId, m_cmd.CmdValue);
                 m_cmd.clear();
@@ -49,10 +52,13 @@ void Supervisor::RunTimer_Timer()
         --m_cmd.ReplyTicks;
 
     if (m_cmd.CmdId != 0 && m_cmd.ReplyTicks == 0 && m_cmd.RetryLeft != 0) {
-        if (m_cmd.RetryLeft >= 2)
+        if (m_cmd.RetryLeft >= 2) {
             m_transmitter.resend();
-        else
+            qCDebug(lcLink, "command %d unanswered: transmission %d of %d", m_cmd.CmdId,
+                    Transmitter::kTransmissions - m_cmd.RetryLeft + 1, Transmitter::kTransmissions);
+        } else {
             m_giveUp();
+        }
     }
     m_inTick = false;
 }

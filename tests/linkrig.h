@@ -39,6 +39,7 @@ struct LinkRig : LinkHost
     SpinnerHandler &spinners = link.spinners();
 
     // What the window would show.
+    LinkState shown = LinkState::Closed;           // the state Mute and the connect entry show
     QString status;                                // the status lamp
     QStringList messages;                          // message boxes, in the link's language
     QString device = QStringLiteral("/dev/ttyS4"); // named in the access-denied message
@@ -58,6 +59,7 @@ struct LinkRig : LinkHost
 
     void linkStateChanged(LinkState state) override
     {
+        shown = state;
         connects += state == LinkState::Online ? 1 : 0;
         status = statusText(state == LinkState::Online ? Status::Connected : Status::Offline,
                             link.language());
