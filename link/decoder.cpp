@@ -10,6 +10,11 @@ Decoder::Decoder(Port &port, ReceiveState &rx, ReportTable &table, Transmitter &
     : m_port(port), m_rx(rx), m_table(table), m_transmitter(transmitter)
 {}
 
+void Decoder::setReportHook(std::function<void(std::uint8_t, std::uint8_t)> hook)
+{
+    m_onReport = std::move(hook);
+}
+
 void Decoder::ReadComData()
 {
     ReceiveState &rx = m_rx;
@@ -20,19 +25,22 @@ void Decoder::ReadComData()
     // There is no search for a start byte: a stray leading byte spoils the burst.
     const auto &buf = rx.RxBuffer;
     const std::uint32_t sentBefore = m_transmitter.transmissions();
+    std::uint8_t reported = 0; // the value byte as it came; some rows rewrite RxValue
     if (rx.RxCount >= 4 && buf.size() >= 4 && buf[0] == frame::kStart &&
         frame::sum(buf.data()) == frame::kSum) {
         rx.RxReply[0] = frame::kAccept;
         rx.RxId = buf[1];
         rx.RxValue = buf[2];
+        reported = rx.RxValue;
         m_table.apply(rx);
     }
+    const bool accepted = rx.RxReply[0] == frame::kAccept;
 
     // A surround report may have sent its command just now: emptying the transmit buffer would
     // throw that frame away, and SendComFrame already emptied it before writing.
     if (m_transmitter.transmissions() == sentBefore)
         m_port.discardOutput();
-    if (rx.RxReply[0] == frame::kReject && lcLink().isDebugEnabled()) {
+    if (!accepted && lcLink().isDebugEnabled()) {
         const auto shown = static_cast<qsizetype>(std::min<std::size_t>(buf.size(), 8));
         qCDebug(lcLink, "report refused: %s",
                 QByteArray(reinterpret_cast<const char *>(buf.data()), shown)
@@ -44,6 +52,8 @@ void Decoder::ReadComData()
     m_port.discardInput();
     rx.QuietTicks = 0;
     rx.RxCount = 0;
+    if (accepted && m_onReport)
+        m_onReport(rx.RxId, reported);
 }
 
 } // namespace qj

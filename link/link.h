@@ -78,6 +78,7 @@ public:
     PanelAccess &panel() { return m_panel; }
     Transmitter &transmitter() { return m_transmitter; }
     Supervisor &supervisor() { return m_supervisor; }
+    Decoder &decoder() { return m_decoder; }
     ReceiveState &receiveState() { return m_receive; }
 
 private:
