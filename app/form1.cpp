@@ -2,7 +2,7 @@
 
 #include "link/serialport.h"
 #include "panel/appicon.h"
-#include "panel/offlinestatus.h"
+#include "panel/commandbutton.h"
 #include "panel/panelview.h"
 
 #include <QAction>
@@ -25,14 +25,9 @@ Form1::Form1(SerialPort &serial, Port &port, QWidget *parent)
 Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent)
     : QMainWindow(parent), m_ownPort(std::move(ownPort)),
       m_serial(serial ? serial : m_ownPort.get()), m_port(port ? *port : *m_serial),
-      m_view(new PanelView(this)), m_menu(*menuBar()), m_panel(*this, *m_view, m_menu),
-      m_texts(m_panel), m_transmitter(m_port, m_command), m_reports(m_panel, *this),
-      m_decoder(m_port, m_receive, m_reports, m_transmitter),
-      m_supervisor(m_port, m_transmitter, m_receive, m_decoder, *this),
-      m_connection(m_port, m_transmitter, m_panel, *this), m_sliders(m_panel, m_transmitter),
-      m_buttons(m_panel, m_transmitter), m_spinners(m_panel),
-      m_actions({*this, *m_view, m_menu, m_panel, m_texts, m_transmitter, m_connection,
-                 m_serial ? m_serial->bindings() : m_looseBindings})
+      m_view(new PanelView(this)), m_menu(*menuBar()), m_panel(*this, *m_view),
+      m_link(m_port, m_panel, *this), m_actions({*this, *m_view, m_menu, m_panel, m_link, *this,
+                                                 m_serial ? m_serial->bindings() : m_looseBindings})
 {
     setObjectName(QStringLiteral("form1"));
     setWindowTitle(tr("QJ Karaoke V1.0"));
@@ -40,6 +35,7 @@ Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port
     setCentralWidget(m_view);
     fixWindow();
     wireControls();
+    m_link.setLanguage(m_menu.textLanguage());
 
     m_runTimer.setObjectName(QStringLiteral("RunTimer"));
     m_runTimer.setTimerType(Qt::PreciseTimer);
@@ -62,7 +58,7 @@ void Form1::closeEvent(QCloseEvent *event)
     // Disconnected like the menu entry does it, so nothing is left pending to resend or give
     // up on while the program ends.
     m_actions.closing();
-    m_connection.disconnect();
+    m_link.disconnect();
     QMainWindow::closeEvent(event);
 }
 
@@ -83,30 +79,22 @@ void Form1::fixWindow()
 void Form1::wireControls()
 {
     connect(m_view, &PanelView::sliderScrolled, this,
-            [this](int wireId) { m_sliders.Scroll(wireId); });
+            [this](int wireId) { m_link.sliders().Scroll(wireId); });
     connect(m_view, &PanelView::groupClicked, this,
-            [this](Group group, int index) { m_buttons.GroupClick(group, index); });
-    connect(m_view, &PanelView::muteClicked, this, [this] { m_buttons.Mute_Click(); });
-    connect(m_view, &PanelView::checkBoxChanged, this,
-            [this](Control box) { m_buttons.CheckBoxClick(box); });
-    connect(m_view, &PanelView::optionSelected, this,
-            [this](Control option) { m_buttons.OptionClick(option); });
-    connect(m_view, &PanelView::spinnerChanged, this,
-            [this](Control spinner) { m_spinners.Change(spinner); });
+            [this](Group group, int index) { m_link.buttons().GroupClick(group, index); });
+    connect(m_view, &PanelView::muteClicked, this, [this] { m_link.buttons().Mute_Click(); });
+    const auto changed = [this](Control control) { m_link.controlChanged(control); };
+    connect(m_view, &PanelView::checkBoxChanged, this, changed);
+    connect(m_view, &PanelView::optionSelected, this, changed);
+    connect(m_view, &PanelView::spinnerChanged, this, changed);
     connect(m_menu.action(MenuEntry::Connect), &QAction::triggered, this,
             &Form1::MenuConnect_Click);
 
-    m_transmitter.setFailureHandler([this](PortError) { handleWriteFailure(); });
-    m_transmitter.addSendHook([this](const frame::Frame &) { wakeTick(); });
+    m_link.transmitter().addSendHook([this](const frame::Frame &) { wakeTick(); });
     if (m_serial) {
         connect(&m_serial->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
         m_serial->setObjectName(QStringLiteral("MSComm1"));
-        connect(m_serial, &SerialPort::lost, this, &Form1::handlePortLost);
-        m_connection.setDeviceDescriber([this] {
-            const QString why = m_serial->lastErrorText();
-            return why.isEmpty() ? m_serial->deviceName()
-                                 : m_serial->deviceName() + QStringLiteral(" (") + why + u')';
-        });
+        connect(m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
     }
 }
 
@@ -118,9 +106,9 @@ void Form1::runTimerFired()
 
 void Form1::RunTimer_Timer()
 {
-    m_supervisor.RunTimer_Timer();
+    m_link.tick();
     m_actions.afterTick(); // a preset push sends its next setting once the last was taken
-    if (m_supervisor.idle() && m_runTimer.isActive()) {
+    if (m_link.idle() && m_runTimer.isActive()) {
         m_runTimer.stop();
         m_tickAsleep = true;
     }
@@ -136,59 +124,43 @@ void Form1::wakeTick()
 
 void Form1::Form_Load()
 {
-    OffLineStatus();
+    m_link.OffLineStatus();
 }
 
 void Form1::MenuConnect_Click()
 {
-    m_connection.MenuConnect_Click(m_view->text1()->text());
+    m_link.connect(Connection::portNumberFrom(m_view->text1()->text()));
 }
 
-void Form1::ShowError()
+void Form1::linkStateChanged(LinkState state)
 {
-    m_texts.ShowError();
+    // The status lamp reads connected only online; a preset push shows its progress there
+    // while it runs.
+    m_view->mute()->setEnabled(state == LinkState::Online);
+    m_menu.action(MenuEntry::Connect)->setEnabled(offersConnect(state));
+    m_panel.setStatusCaption(statusText(
+        state == LinkState::Online ? Status::Connected : Status::Offline, m_link.language()));
 }
 
-void Form1::ShowConnect()
+void Form1::showMessage(Message message)
 {
-    m_texts.ShowConnect();
+    m_panel.showMessage(
+        messageText(message, m_link.language(),
+                    message == Message::AccessDenied ? deviceDescription() : QString()));
 }
 
-void Form1::OffLineStatus()
+QString Form1::deviceDescription() const
 {
-    qj::OffLineStatus(m_panel, m_command, m_texts);
+    if (!m_serial)
+        return QStringLiteral("COM%1").arg(m_port.commPort());
+    const QString why = m_serial->lastErrorText();
+    return why.isEmpty() ? m_serial->deviceName()
+                         : m_serial->deviceName() + QStringLiteral(" (") + why + u')';
 }
 
 void Form1::setMessagePresenter(WidgetPanel::MessagePresenter presenter)
 {
     m_panel.setMessagePresenter(std::move(presenter));
-}
-
-void Form1::abandonCommand()
-{
-    // The port is gone, so the pending command can never be acknowledged. Forget it before the
-    // modal message, whose event loop keeps the tick running: it would otherwise count the
-    // command down, resend it into nothing and report the same failure a second time.
-    m_command.CmdId = 0;
-    m_command.CmdValue = 0;
-    m_command.ReplyTicks = 0;
-    m_command.RetryLeft = 0;
-}
-
-void Form1::handleWriteFailure()
-{
-    abandonCommand();
-    m_texts.ShowError();
-    m_panel.setEnabled(Control::MenuConnect, true);
-    OffLineStatus();
-}
-
-void Form1::handlePortLost()
-{
-    abandonCommand();
-    m_texts.ShowOffline();
-    m_panel.setEnabled(Control::MenuConnect, true);
-    OffLineStatus();
 }
 
 } // namespace qj

@@ -2,19 +2,10 @@
 
 #include "app/menuactions.h"
 #include "app/tickgate.h"
-#include "link/connection.h"
-#include "link/decoder.h"
+#include "link/link.h"
 #include "link/linkhost.h"
-#include "link/linkstate.h"
-#include "link/reporttable.h"
-#include "link/supervisor.h"
-#include "link/transmitter.h"
 #include "panel/panelmenu.h"
-#include "panel/texts.h"
 #include "panel/widgetpanel.h"
-#include "params/buttonhandler.h"
-#include "params/sliderhandler.h"
-#include "params/spinnerhandler.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -27,9 +18,8 @@ namespace qj {
 class PanelView;
 class SerialPort;
 
-// The main window. It owns the form-level state (the controls, the command and reception
-// state, the port, the link and the handlers), wires the controls' events to their handlers
-// and runs the link's 1 ms tick.
+// The main window. It owns the controls, the port and the link, wires the controls' events to
+// the link, shows the link's state and messages, and runs the link's 1 ms tick.
 class Form1 : public QMainWindow, public LinkHost
 {
     Q_OBJECT
@@ -43,30 +33,23 @@ public:
     Form1(SerialPort &serial, Port &port, QWidget *parent = nullptr);
     ~Form1() override;
 
-    // The form procedures the link calls back into.
-    void ShowError() override;
-    void ShowConnect() override;
-    void OffLineStatus() override;
+    // What the link asks of the window: Mute, the connect entry and the status lamp follow the
+    // link's state; messages in a modal box, in the link's language.
+    void linkStateChanged(LinkState state) override;
+    void showMessage(Message message) override;
 
     PanelView &view() { return *m_view; }
     WidgetPanel &panel() { return m_panel; }
     PanelMenu &menu() { return m_menu; }
+    Link &link() { return m_link; }
     Port &port() { return m_port; }
     SerialPort *serialPort() { return m_serial; } // null on a port from outside
     // Which device each port number stands for: the serial port's, or a set of the window's
     // own on a port from outside.
     PortBindings &bindings();
     MenuActions &menuActions() { return m_actions; }
-    CommandState &commandState() { return m_command; }
-    ReceiveState &receiveState() { return m_receive; }
-    Transmitter &transmitter() { return m_transmitter; }
-    Supervisor &supervisor() { return m_supervisor; }
-    Connection &connection() { return m_connection; }
     QTimer &runTimer() { return m_runTimer; }
     void setMessagePresenter(WidgetPanel::MessagePresenter presenter);
-
-    // The open port stopped working (unplugged): the panel goes offline.
-    void handlePortLost();
 
     // RunTimer's tick: the link's supervision, then the menu's preset push. While a tick would do
     // nothing (no byte waiting, no wait running, no resend due) the timer sleeps, and a received
@@ -84,8 +67,7 @@ private:
 
     void Form_Load();
     void MenuConnect_Click();
-    void handleWriteFailure();
-    void abandonCommand();
+    QString deviceDescription() const;
     void fixWindow();
     void wireControls();
     void wakeTick();
@@ -97,17 +79,7 @@ private:
     PanelView *m_view;
     PanelMenu m_menu;
     WidgetPanel m_panel;
-    CommandState m_command;
-    ReceiveState m_receive;
-    Texts m_texts;
-    Transmitter m_transmitter;
-    ReportTable m_reports;
-    Decoder m_decoder;
-    Supervisor m_supervisor;
-    Connection m_connection;
-    SliderHandler m_sliders;
-    ButtonHandler m_buttons;
-    SpinnerHandler m_spinners;
+    Link m_link;
     MenuActions m_actions;
     QTimer m_runTimer;
     TickGate m_tickGate;

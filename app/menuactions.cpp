@@ -7,6 +7,7 @@
 #include "panel/panelmenu.h"
 #include "panel/panelview.h"
 #include "panel/portdialog.h"
+#include "panel/widgetpanel.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -17,8 +18,7 @@
 namespace qj {
 
 MenuActions::MenuActions(const Parts &parts)
-    : m_parts(parts), m_menuTexts(parts.panel),
-      m_presets(parts.panel, parts.transmitter, parts.texts, m_menuTexts),
+    : m_parts(parts), m_presets(parts.link, parts.panel),
       m_dialogs(std::make_unique<StandardDialogs>()), m_scan(&scanPorts)
 {
     wire();
@@ -92,14 +92,15 @@ void MenuActions::closing()
 
 bool MenuActions::switchLanguage(bool english)
 {
-    if (!m_language.setEnglish(english)) {
-        m_menuTexts.ShowNoEnglish();
+    if (!m_translation.setEnglish(english)) {
+        m_parts.panel.showMessage(noEnglishText(QLatin1String(Translation::kEnglishFile)));
         return false;
     }
-    // At once, not when the posted language-change events arrive: the status text's language
-    // follows the open-file caption.
+    // At once, not when the posted language-change events arrive. The texts are English
+    // exactly when the open-file entry no longer carries its Chinese caption.
     m_parts.view.retranslate();
     m_parts.menu.retranslate();
+    m_parts.link.setLanguage(m_parts.menu.textLanguage());
     m_presets.showStatus();
     return true;
 }
@@ -134,9 +135,9 @@ void MenuActions::MenuSelectCom_Click()
                         [](const QString &device) { return QFileInfo::exists(device); });
     };
     PortDialog dialog(
-        rows, [this] { m_parts.texts.ShowSelectCom(); }, &m_parts.window);
+        rows, [this] { m_parts.host.showMessage(Message::SelectPort); }, &m_parts.window);
     if (dialog.rows().empty()) {
-        m_parts.texts.ShowNotCom();
+        m_parts.host.showMessage(Message::NoPort);
         return;
     }
     dialog.selectNumber(Connection::portNumberFrom(m_parts.view.text1()->text()));
@@ -153,7 +154,7 @@ void MenuActions::MenuSelectCom_Click()
 
 void MenuActions::MenuOffline_Click()
 {
-    m_parts.connection.disconnect();
+    m_parts.link.disconnect();
 }
 
 void MenuActions::MenuReset_Click()
@@ -164,7 +165,7 @@ void MenuActions::MenuReset_Click()
 
 void MenuActions::MenuChineseEnglish_Click()
 {
-    const bool english = speaksChinese(m_parts.panel);
+    const bool english = m_parts.link.language() == Language::Chinese;
     if (switchLanguage(english) && m_settings)
         PanelSettings(*m_settings).setEnglish(english);
 }

@@ -2,10 +2,9 @@
 
 #include "app/menudialogs.h"
 #include "app/presetmenu.h"
-#include "link/connection.h"
+#include "link/link.h"
 #include "link/portlist.h"
-#include "panel/language.h"
-#include "panel/menutexts.h"
+#include "panel/translation.h"
 
 #include <QPointer>
 
@@ -21,6 +20,7 @@ namespace qj {
 class HelpWindow;
 class PanelMenu;
 class PanelView;
+class WidgetPanel;
 
 // The menu entries other than connecting: preset files, the port choice, disconnecting, the
 // reset, the language, the help and leaving. The window owns one and calls afterTick() after
@@ -35,10 +35,9 @@ public:
         QWidget &window;
         PanelView &view;
         PanelMenu &menu;
-        PanelAccess &panel;
-        Texts &texts;
-        Transmitter &transmitter;
-        Connection &connection;
+        WidgetPanel &panel;
+        Link &link;
+        LinkHost &host; // shows the messages the link's own procedures show
         PortBindings &bindings;
     };
 
@@ -57,11 +56,12 @@ public:
     // The window is closing: so does the help, and a running push ends without a message.
     void closing();
 
-    // Switches every caption; false (and a message) when English is not available.
+    // Switches every caption, and the link's language with them; false (and a message) when
+    // English is not available.
     bool switchLanguage(bool english);
 
     PresetMenu &presets() { return m_presets; }
-    Language &language() { return m_language; }
+    Translation &translation() { return m_translation; }
     HelpWindow *helpWindow() const; // null until the help is first asked for
 
     void MenuOpenFile_Click();
@@ -78,9 +78,8 @@ private:
     void rememberFolder(const QString &file);
 
     Parts m_parts;
-    MenuTexts m_menuTexts;
     PresetMenu m_presets;
-    Language m_language;
+    Translation m_translation;
     std::unique_ptr<MenuDialogs> m_dialogs;
     PortScanner m_scan;
     QSettings *m_settings = nullptr;

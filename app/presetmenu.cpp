@@ -1,6 +1,7 @@
 #include "app/presetmenu.h"
 
-#include "panel/offlinestatus.h"
+#include "panel/widgetpanel.h"
+#include "params/offlinedefaults.h"
 #include "params/parametermap.h"
 
 #include <QFile>
@@ -11,10 +12,7 @@
 
 namespace qj {
 
-PresetMenu::PresetMenu(PanelAccess &panel, Transmitter &transmitter, Texts &texts,
-                       MenuTexts &menuTexts)
-    : m_panel(panel), m_transmitter(transmitter), m_texts(texts), m_menuTexts(menuTexts),
-      m_push(panel, transmitter)
+PresetMenu::PresetMenu(Link &link, WidgetPanel &panel) : m_link(link), m_panel(panel), m_push(link)
 {}
 
 bool PresetMenu::saveFile(const QString &path)
@@ -23,7 +21,7 @@ bool PresetMenu::saveFile(const QString &path)
     QSaveFile file(path);
     const QByteArray text = writePreset(capturePreset(m_panel));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        m_menuTexts.ShowSaveFailed(path, file.errorString());
+        m_panel.showMessage(saveFailedText(path, file.errorString(), m_link.language()));
         return false;
     }
     return true;
@@ -33,20 +31,20 @@ bool PresetMenu::openFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_menuTexts.ShowOpenFailed(path, file.errorString());
+        m_panel.showMessage(openFailedText(path, file.errorString(), m_link.language()));
         return false;
     }
     // One byte more than a preset may have, so an oversized file is told apart without
     // reading all of it.
     const QByteArray text = file.read(Preset::kMaxFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
-        m_menuTexts.ShowOpenFailed(path, file.errorString());
+        m_panel.showMessage(openFailedText(path, file.errorString(), m_link.language()));
         return false;
     }
     PresetProblem problem{};
     const std::optional<Preset> preset = readPreset(text, &problem);
     if (!preset) {
-        m_menuTexts.ShowPresetRejected(path, problem);
+        m_panel.showMessage(presetRejectedText(path, problem, m_link.language()));
         return false;
     }
     bring(*preset);
@@ -67,8 +65,8 @@ void PresetMenu::bring(const Preset &wanted)
     std::set<int> unsure;
     for (const auto &[wireId, value] : m_push.unacknowledged())
         unsure.insert(wireId);
-    if (m_transmitter.state().CmdId != 0)
-        unsure.insert(m_transmitter.state().CmdId - 1);
+    if (m_link.commandPending())
+        unsure.insert(m_link.command().CmdId - 1);
     for (const int wireId : unsure) {
         const bool listed = std::any_of(changes.begin(), changes.end(),
                                         [wireId](const auto &c) { return c.first == wireId; });
@@ -78,7 +76,7 @@ void PresetMenu::bring(const Preset &wanted)
     std::sort(changes.begin(), changes.end());
 
     applyPreset(m_panel, wanted);
-    if (!online())
+    if (!m_link.online())
         return; // offline the panel alone changes
     m_shownProgress = -1;
     handle(m_push.start(std::move(changes)));
@@ -103,7 +101,8 @@ void PresetMenu::handle(PresetPush::State state)
     case PresetPush::State::Stopped:
         // The panel is offline already and has said why (the give-up or the lost device).
         m_shownProgress = -1;
-        m_menuTexts.ShowPushStopped(m_push.acknowledged(), m_push.total());
+        m_panel.showMessage(
+            pushStoppedText(m_push.acknowledged(), m_push.total(), m_link.language()));
         return;
     case PresetPush::State::Idle:
         return;
@@ -113,17 +112,17 @@ void PresetMenu::handle(PresetPush::State state)
 void PresetMenu::showProgress()
 {
     m_shownProgress = m_push.acknowledged();
-    m_panel.setStatusCaption(m_menuTexts.sendingStatus(m_push.acknowledged() + 1, m_push.total()));
+    m_panel.setStatusCaption(
+        sendingText(m_push.acknowledged() + 1, m_push.total(), m_link.language()));
 }
 
 void PresetMenu::showStatus()
 {
     if (m_push.running())
         showProgress();
-    else if (online())
-        m_texts.ShowConnect();
     else
-        m_panel.setStatusCaption(m_texts.offlineStatus());
+        m_panel.setStatusCaption(
+            statusText(m_link.online() ? Status::Connected : Status::Offline, m_link.language()));
 }
 
 } // namespace qj

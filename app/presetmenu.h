@@ -1,13 +1,12 @@
 #pragma once
 
-#include "link/panelaccess.h"
-#include "link/transmitter.h"
-#include "panel/menutexts.h"
-#include "panel/texts.h"
+#include "link/link.h"
+#include "link/presetpush.h"
 #include "params/preset.h"
-#include "params/presetpush.h"
 
 namespace qj {
+
+class WidgetPanel;
 
 // Preset files and the reset: the panel takes the wanted settings at once and, while online,
 // the processor receives every one that differs, one command at a time, with the progress on
@@ -15,7 +14,7 @@ namespace qj {
 class PresetMenu
 {
 public:
-    PresetMenu(PanelAccess &panel, Transmitter &transmitter, Texts &texts, MenuTexts &menuTexts);
+    PresetMenu(Link &link, WidgetPanel &panel);
 
     // Every setting the panel shows, into a file; false (and a message) when it cannot be.
     bool saveFile(const QString &path);
@@ -38,12 +37,9 @@ private:
     void bring(const Preset &wanted);
     void handle(PresetPush::State state);
     void showProgress();
-    bool online() const { return m_panel.isEnabled(Control::Mute); }
 
-    PanelAccess &m_panel;
-    Transmitter &m_transmitter;
-    Texts &m_texts;
-    MenuTexts &m_menuTexts;
+    Link &m_link;
+    WidgetPanel &m_panel;
     PresetPush m_push;
     int m_shownProgress = -1; // acknowledgements the lamp shows, -1: it shows something else
 };

@@ -4,6 +4,7 @@
 #include "bench/panelrig.h"
 #include "bench/report.h"
 #include "link/serialport.h"
+#include "params/parametermap.h"
 #include "tools/device.h"
 
 #include <QTimer>
@@ -16,7 +17,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kReports = 38; // the processor reports wire ids 0 to 37 after a connect
+constexpr int kReports = kParameterCount; // the processor reports every wire id after a connect
 // Bytes of a connection: the connect frame, its acknowledgement, 38 reports and 38 replies.
 constexpr int kConnectBytes = 4 + 1 + kReports * 4 + kReports;
 constexpr double kByteMs = 10.0 / 28800.0 * 1000.0; // start bit, 8 data bits, stop bit
@@ -74,8 +75,8 @@ private:
     {
         const TimePoint now = Clock::now();
         Form1 &form = m_rig.form();
-        const ReceiveState &rx = form.receiveState();
-        if (!m_ackAt && form.commandState().CmdId == 0) {
+        const ReceiveState &rx = form.link().receiveState();
+        if (!m_ackAt && form.link().command().CmdId == 0) {
             m_ackAt = now;
             m_awaitingBurst = true;
         }

@@ -78,12 +78,12 @@ void PanelRig::clickConnect()
 
 bool PanelRig::online()
 {
-    return m_form->panel().isEnabled(Control::Mute);
+    return m_form->link().online();
 }
 
 bool PanelRig::idle()
 {
-    return !m_form->commandState().pending();
+    return !m_form->link().command().pending();
 }
 
 bool PanelRig::connectAndSettle()

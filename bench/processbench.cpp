@@ -6,6 +6,7 @@
 #include "bench/panelrig.h"
 #include "bench/procstat.h"
 #include "bench/report.h"
+#include "params/parametermap.h"
 #include "tools/simlauncher.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,8 @@ constexpr auto kFirstPaint = 300ms; // the window lays out and paints once it is
 constexpr auto kOnlineTimeout = 5s;
 constexpr auto kAfterOnline = 1s; // the last reply, the status text, the tooltips settle
 constexpr auto kQuitTimeout = 3s;
-constexpr int kOnlineBytes = 4 + 38; // the connect frame and a reply to each of the 38 reports
+// The connect frame and a reply to each of the reports, one per parameter.
+constexpr int kOnlineBytes = 4 + kParameterCount;
 constexpr double kBytesPerMB = 1e6;
 
 // Where the connect entry sits in a window of this build on this display.

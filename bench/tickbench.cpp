@@ -45,7 +45,7 @@ TickRun panelRun(PanelRig &rig)
     // While a command waits every tick that runs counts its wait down, resends or gives up, so
     // a timer event that left the command state as it was is one the panel left out.
     std::vector<TimePoint> ticks;
-    const CommandState &cmd = rig.form().commandState();
+    const CommandState &cmd = rig.form().link().command();
     auto state = [&cmd] { return std::tuple(cmd.CmdId, cmd.ReplyTicks, cmd.RetryLeft); };
     auto last = state();
     QObject::connect(&rig.form().runTimer(), &QTimer::timeout, &rig.form(), [&] {

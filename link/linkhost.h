@@ -1,16 +1,24 @@
 #pragma once
 
+#include "link/linkstate.h"
+#include "params/texts.h"
+
 namespace qj {
 
-// The form procedures the link calls back into.
+// What the link asks of the program around it: the window, or a headless client.
 class LinkHost
 {
 public:
     virtual ~LinkHost() = default;
 
-    virtual void ShowError() = 0;     // the data-send failure message
-    virtual void ShowConnect() = 0;   // the connected status
-    virtual void OffLineStatus() = 0; // every control back to its default, the panel offline
+    // The link is now in `state`; shown as Mute enabled only online, the connect entry offered
+    // while closed or connecting, and the status lamp. Also called each time the offline
+    // procedure runs, which shows the state afresh.
+    virtual void linkStateChanged(LinkState state) = 0;
+
+    // A message for the user, in the link's language; returns when it has been read. For
+    // AccessDenied the host names the device, which only it knows.
+    virtual void showMessage(Message message) = 0;
 };
 
 } // namespace qj

@@ -7,6 +7,37 @@
 
 namespace qj {
 
+// Where the link stands. The window shows it: Mute is enabled only online, the connect entry is
+// offered while closed or connecting, and the status lamp reads connected only online.
+enum class LinkState {
+    Closed,     // no port open: start-up, Disconnect, a failed write, a lost device
+    Connecting, // the port is open and the connect command went out; the reports are not complete
+    Online,     // the processor's reports completed the connection: the controls send
+    Offline,    // a command went unanswered after the connection completed; the port stays open
+};
+
+// Whether the connect entry is offered in `state`.
+constexpr bool offersConnect(LinkState state)
+{
+    return state == LinkState::Closed || state == LinkState::Connecting;
+}
+
+// For the log.
+constexpr const char *linkStateName(LinkState state)
+{
+    switch (state) {
+    case LinkState::Closed:
+        return "closed";
+    case LinkState::Connecting:
+        return "connecting";
+    case LinkState::Online:
+        return "online";
+    case LinkState::Offline:
+        return "offline";
+    }
+    return "?";
+}
+
 // The command in flight. Names are those of the protocol's own description.
 struct CommandState
 {
@@ -17,6 +48,15 @@ struct CommandState
     std::int16_t ReplyTicks = 0; // ticks left before the command counts as unanswered
 
     bool pending() const { return CmdId != 0 || ReplyTicks != 0; }
+
+    // No command pending: acknowledged, or forgotten because nothing can acknowledge it now.
+    void clear()
+    {
+        CmdId = 0;
+        CmdValue = 0;
+        ReplyTicks = 0;
+        RetryLeft = 0;
+    }
 };
 
 // What the tick and the report decoder keep between calls.

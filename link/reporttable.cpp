@@ -11,20 +11,28 @@ namespace qj {
 namespace {
 
 using R = RowKind;
-constexpr Group kNoGroup = Group::SaveMode;   // placeholder for rows without a group
-constexpr Control kNoControl = Control::Mute; // placeholder for rows without a control
+constexpr Group kNoGroup = Group::SaveMode;        // placeholder for rows without a group
+constexpr Control kNoControl = Control::SuperBass; // placeholder for rows without a control
 
-constexpr ReportRow row(R kind, int limit)
+// A row's limit is the largest value its parameter takes, which is the Max of its slider or
+// spinner, the last index of its button group, or 1 for a check box or the option pair. The
+// status and source rows refuse nothing.
+constexpr int limitOf(R kind, int wireId)
 {
-    return {kind, limit, kNoGroup, kNoControl, false};
+    return kind == R::Status || kind == R::Source || kind == R::None ? -1 : parameter(wireId).max;
 }
-constexpr ReportRow group(Group g, int limit)
+
+constexpr ReportRow row(R kind)
 {
-    return {R::ButtonGroup, limit, g, kNoControl, false};
+    return {kind, -1, kNoGroup, kNoControl, false};
 }
-constexpr ReportRow guarded(R kind, Control c, int limit)
+constexpr ReportRow group(Group g)
 {
-    return {kind, limit, kNoGroup, c, false};
+    return {R::ButtonGroup, -1, g, kNoControl, false};
+}
+constexpr ReportRow guarded(R kind, Control c)
+{
+    return {kind, -1, kNoGroup, c, false};
 }
 constexpr ReportRow online(ReportRow r)
 {
@@ -32,47 +40,77 @@ constexpr ReportRow online(ReportRow r)
     return r;
 }
 
-// Indexed by report id (the wire id). Every limit is the Max of the row's control as laid out.
-constexpr std::array<ReportRow, kReportRows> kRows{{
-    row(R::Status, -1),                                      // 0 Mute
-    row(R::Level, 250),                                      // 1 EchoDelay
-    row(R::Level, 40),                                       // 2 EchoRepat
-    row(R::Level, 40),                                       // 3 ReverbTime
-    row(R::Level, 40),                                       // 4 ReverbVolume
-    row(R::Level, 40),                                       // 5 EffectVolume
-    row(R::Gain, 20),                                        // 6 MicEQ100Hz
-    row(R::Gain, 20),                                        // 7 MicEQ300Hz
-    row(R::Gain, 20),                                        // 8 MicEQ900Hz
-    row(R::Gain, 20),                                        // 9 MicEQ2k7Hz
-    row(R::Gain, 20),                                        // 10 MicEQ8kHz
-    row(R::Level, 40),                                       // 11 MicExciter
-    group(Group::EchoMode, 3),                               // 12
-    group(Group::FeedbackClass, 3),                          // 13
-    row(R::Range, 120),                                      // 14 FeedbackTime, ms
-    row(R::Gain, 20),                                        // 15 MusicTreble
-    row(R::Gain, 20),                                        // 16 MusicMid
-    row(R::Gain, 20),                                        // 17 MusicBass
-    group(Group::MusicPitch, 10),                            // 18
-    group(Group::MusicVocal, 3),                             // 19
-    row(R::Range, 160),                                      // 20 SubwoofLpf, Hz
-    row(R::Balance, 20),                                     // 21 MusicBalance
-    guarded(R::GuardedCheck, Control::SuperBass, 1),         // 22
-    row(R::Level, 40),                                       // 23 MicNoiseGate
-    row(R::OptionPair, 1),                                   // 24 SurroundMode1/2
-    row(R::Level, 20),                                       // 25 SingSubwoofVolume
-    {R::Source, -1, Group::MusicSelect, kNoControl, false},  // 26
-    group(Group::KaraokeMode, 5),                            // 27
-    guarded(R::GuardedCheck, Control::SubwoofPhase, 1),      // 28
-    guarded(R::GuardedSpinner, Control::MaxMusicVolume, 62), // 29
-    guarded(R::GuardedSpinner, Control::MaxMicVolume, 42),   // 30
-    row(R::Level, 62),                                       // 31 MusicVolume
-    row(R::Level, 42),                                       // 32 MicVolume
-    row(R::Level, 20),                                       // 33 SurroundVolume
-    row(R::Level, 20),                                       // 34 CenterVolume
-    row(R::Level, 20),                                       // 35 SubwoofVolume
-    online(row(R::Level, 62)),                               // 36 BgmVolume
-    online(group(Group::RunMode, 4)),                        // 37
-}};
+// The limits are filled in from the parameter table, row by row.
+constexpr std::array<ReportRow, kReportRows> withLimits(std::array<ReportRow, kReportRows> rows)
+{
+    for (int id = 0; id < kReportRows; ++id) {
+        ReportRow &r = rows[static_cast<std::size_t>(id)];
+        r.limit = limitOf(r.kind, id);
+    }
+    return rows;
+}
+
+// Indexed by report id (the wire id).
+constexpr std::array<ReportRow, kReportRows> kRows = withLimits({{
+    row(R::Status),                                         // 0 Mute
+    row(R::Level),                                          // 1 EchoDelay
+    row(R::Level),                                          // 2 EchoRepat
+    row(R::Level),                                          // 3 ReverbTime
+    row(R::Level),                                          // 4 ReverbVolume
+    row(R::Level),                                          // 5 EffectVolume
+    row(R::Gain),                                           // 6 MicEQ100Hz
+    row(R::Gain),                                           // 7 MicEQ300Hz
+    row(R::Gain),                                           // 8 MicEQ900Hz
+    row(R::Gain),                                           // 9 MicEQ2k7Hz
+    row(R::Gain),                                           // 10 MicEQ8kHz
+    row(R::Level),                                          // 11 MicExciter
+    group(Group::EchoMode),                                 // 12
+    group(Group::FeedbackClass),                            // 13
+    row(R::Range),                                          // 14 FeedbackTime, ms
+    row(R::Gain),                                           // 15 MusicTreble
+    row(R::Gain),                                           // 16 MusicMid
+    row(R::Gain),                                           // 17 MusicBass
+    group(Group::MusicPitch),                               // 18
+    group(Group::MusicVocal),                               // 19
+    row(R::Range),                                          // 20 SubwoofLpf, Hz
+    row(R::Balance),                                        // 21 MusicBalance
+    guarded(R::GuardedCheck, Control::SuperBass),           // 22
+    row(R::Level),                                          // 23 MicNoiseGate
+    row(R::OptionPair),                                     // 24 SurroundMode1/2
+    row(R::Level),                                          // 25 SingSubwoofVolume
+    {R::Source, -1, Group::MusicSelect, kNoControl, false}, // 26
+    group(Group::KaraokeMode),                              // 27
+    guarded(R::GuardedCheck, Control::SubwoofPhase),        // 28
+    guarded(R::GuardedSpinner, Control::MaxMusicVolume),    // 29
+    guarded(R::GuardedSpinner, Control::MaxMicVolume),      // 30
+    row(R::Level),                                          // 31 MusicVolume
+    row(R::Level),                                          // 32 MicVolume
+    row(R::Level),                                          // 33 SurroundVolume
+    row(R::Level),                                          // 34 CenterVolume
+    row(R::Level),                                          // 35 SubwoofVolume
+    online(row(R::Level)),                                  // 36 BgmVolume
+    online(group(Group::RunMode)),                          // 37
+}});
+
+// Each row's kind is the receive side of its parameter's kind.
+constexpr bool rowsMatchTheParameters()
+{
+    for (int id = 0; id < kReportRows; ++id) {
+        const R kind = kRows[static_cast<std::size_t>(id)].kind;
+        const ControlKind k = parameter(id).kind;
+        const bool slider =
+            kind == R::Level || kind == R::Gain || kind == R::Balance || kind == R::Range;
+        const bool isGroup = kind == R::ButtonGroup || kind == R::Source;
+        if (slider != (k == ControlKind::Slider) || isGroup != (k == ControlKind::Group) ||
+            (kind == R::GuardedCheck) != (k == ControlKind::CheckBox) ||
+            (kind == R::OptionPair) != (k == ControlKind::Options) ||
+            (kind == R::GuardedSpinner) != (k == ControlKind::Spinner) ||
+            (kind == R::Status) != (k == ControlKind::Status))
+            return false;
+    }
+    return true;
+}
+static_assert(rowsMatchTheParameters(), "every report row handles its parameter's kind");
 
 } // namespace
 
@@ -81,7 +119,9 @@ const std::array<ReportRow, kReportRows> &reportRows()
     return kRows;
 }
 
-ReportTable::ReportTable(PanelAccess &panel, LinkHost &host) : m_panel(panel), m_host(host) {}
+ReportTable::ReportTable(PanelAccess &panel, std::function<void()> completesConnection)
+    : m_panel(panel), m_completesConnection(std::move(completesConnection))
+{}
 
 void ReportTable::apply(ReceiveState &rx)
 {
@@ -93,11 +133,8 @@ void ReportTable::apply(ReceiveState &rx)
         return;
     }
     applyRow(row, rx);
-    if (row.goesOnline && m_panel.isEnabled(Control::MenuConnect)) {
-        m_panel.setEnabled(Control::MenuConnect, false);
-        m_panel.setEnabled(Control::Mute, true);
-        m_host.ShowConnect();
-    }
+    if (row.goesOnline)
+        m_completesConnection();
 }
 
 void ReportTable::applyRow(const ReportRow &row, ReceiveState &rx)

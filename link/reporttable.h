@@ -1,10 +1,11 @@
 #pragma once
 
-#include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/panelaccess.h"
+#include "params/panelaccess.h"
+#include "params/parametermap.h"
 
 #include <array>
+#include <functional>
 
 namespace qj {
 
@@ -26,23 +27,24 @@ enum class RowKind {
 struct ReportRow
 {
     RowKind kind;
-    int limit;       // values above it are refused; -1: none
+    int limit;       // values above it are refused; -1: none. The parameter's max.
     Group group;     // ButtonGroup and Source rows
     Control control; // GuardedCheck and GuardedSpinner rows
     bool goesOnline; // rows 36 and 37 complete a connection
 };
 
-inline constexpr int kReportRows = 38;
+inline constexpr int kReportRows = kParameterCount; // report id n is wire id n
 inline constexpr int kRangeFloor = 40; // reports below it are raised to it on the range rows
 
 const std::array<ReportRow, kReportRows> &reportRows();
 
 // Applies an accepted report frame to the panel. Reads RxId and RxValue, may rewrite RxValue,
-// and sets RxReply to the reject byte when the value is over the row's limit.
+// and sets RxReply to the reject byte when the value is over the row's limit. An accepted report
+// of id 36 or 37 then calls `completesConnection` (the link's online transition).
 class ReportTable
 {
 public:
-    ReportTable(PanelAccess &panel, LinkHost &host);
+    ReportTable(PanelAccess &panel, std::function<void()> completesConnection);
 
     void apply(ReceiveState &rx);
 
@@ -52,7 +54,7 @@ private:
     void lightGroup(Group group, int index);
 
     PanelAccess &m_panel;
-    LinkHost &m_host;
+    std::function<void()> m_completesConnection;
 };
 
 } // namespace qj

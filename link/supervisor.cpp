@@ -1,11 +1,13 @@
 #include "link/supervisor.h"
 
+#include "link/linklog.h"
+
 namespace qj {
 
 Supervisor::Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, Decoder &decoder,
-                       LinkHost &host)
+                       std::function<void()> giveUp)
     : m_port(port), m_transmitter(transmitter), m_cmd(transmitter.state()), m_rx(rx),
-      m_decoder(decoder), m_host(host)
+      m_decoder(decoder), m_giveUp(std::move(giveUp))
 {}
 
 void Supervisor::setAcknowledgedHook(std::function<void(std::uint8_t, std::uint8_t)> hook)
@@ -27,12 +29,10 @@ void Supervisor::RunTimer_Timer()
             // The acknowledgement names no command: a first byte 0xAA takes whatever is pending.
             m_port.input(m_rx.RxBuffer);
             if (!m_rx.RxBuffer.empty() && m_rx.RxBuffer[0] == frame::kAck) {
+                qCDebug(lcLink, "command %d value %d acknowledged", m_cmd.CmdId, m_cmd.CmdValue);
                 if (m_onAcknowledged)
                     m_onAcknowledged(m_cmd.CmdId, m_cmd.CmdValue);
-                m_cmd.CmdId = 0;
-                m_cmd.CmdValue = 0;
-                m_cmd.ReplyTicks = 0;
-                m_cmd.RetryLeft = 0;
+                m_cmd.clear();
             }
         } else if (m_port.inBufferCount() == m_rx.RxCount) {
             // The burst has stopped growing: decode it on the first quiet look.
@@ -54,9 +54,10 @@ void Supervisor::RunTimer_Timer()
     if (m_cmd.CmdId != 0 && m_cmd.ReplyTicks == 0 && m_cmd.RetryLeft != 0) {
         if (m_cmd.RetryLeft >= 2) {
             m_transmitter.resend();
+            qCDebug(lcLink, "command %d unanswered: transmission %d of %d", m_cmd.CmdId,
+                    Transmitter::kTransmissions - m_cmd.RetryLeft + 1, Transmitter::kTransmissions);
         } else {
-            m_host.ShowError();
-            m_host.OffLineStatus();
+            m_giveUp();
         }
     }
     m_inTick = false;

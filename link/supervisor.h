@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/decoder.h"
-#include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/port.h"
 #include "link/transmitter.h"
@@ -18,8 +17,9 @@ class Supervisor
 public:
     static constexpr std::uint8_t kQuietTicksCeiling = 255; // the count never wraps
 
+    // `giveUp` runs when the tenth transmission of a command has gone unanswered.
     Supervisor(Port &port, Transmitter &transmitter, ReceiveState &rx, Decoder &decoder,
-               LinkHost &host);
+               std::function<void()> giveUp);
 
     void RunTimer_Timer();
 
@@ -36,7 +36,7 @@ private:
     CommandState &m_cmd;
     ReceiveState &m_rx;
     Decoder &m_decoder;
-    LinkHost &m_host;
+    std::function<void()> m_giveUp;
     std::function<void(std::uint8_t, std::uint8_t)> m_onAcknowledged;
     bool m_inTick = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/panelaccess.h"
+#include "params/panelaccess.h"
 
 #include <QPushButton>
 

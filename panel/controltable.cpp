@@ -77,7 +77,8 @@ constexpr std::array<LabelRow, kHeadingCount> kHeadings{{
 
 using M = MenuEntry;
 
-// The open-file caption doubles as the language marker of the status and message texts.
+// The open-file caption tells which language the status and message texts go with
+// (PanelMenu::textLanguage).
 constexpr std::array<MenuRow, kMenuCount> kMenus{{
     {M::OpenFile, "MenuOpenFile", QT_TRANSLATE_NOOP("qj::Panel", "打开文件")},
     {M::SaveFile, "MenuSaveFile", QT_TRANSLATE_NOOP("qj::Panel", "保存文件")},

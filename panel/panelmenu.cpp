@@ -22,4 +22,10 @@ void PanelMenu::retranslate()
         action(row.entry)->setText(caption(row.caption));
 }
 
+Language PanelMenu::textLanguage() const
+{
+    return action(MenuEntry::OpenFile)->text() == QStringLiteral("打开文件") ? Language::Chinese
+                                                                             : Language::English;
+}
+
 } // namespace qj

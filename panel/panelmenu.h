@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/controltable.h"
+#include "params/texts.h"
 
 #include <array>
 
@@ -17,9 +18,12 @@ public:
 
     QAction *action(MenuEntry entry) const { return m_actions[static_cast<std::size_t>(entry)]; }
 
-    // The captions again, in the language now installed. The open-file caption is the
-    // language marker of the status and message texts, so this switches them too.
+    // The captions again, in the language now installed.
     void retranslate();
+
+    // The language of the status and message texts that goes with the captions: Chinese
+    // exactly while the open-file entry reads "打开文件".
+    Language textLanguage() const;
 
 private:
     std::array<QAction *, kMenuCount> m_actions{};

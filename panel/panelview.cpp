@@ -318,8 +318,6 @@ SpinButton *PanelView::spinner(Control spinner) const
 QWidget *PanelView::widget(Control control) const
 {
     switch (control) {
-    case Control::Mute:
-        return m_mute;
     case Control::SuperBass:
     case Control::SubwoofPhase:
         return checkBox(control);
@@ -329,8 +327,6 @@ QWidget *PanelView::widget(Control control) const
     case Control::MaxMusicVolume:
     case Control::MaxMicVolume:
         return spinner(control);
-    case Control::MenuConnect:
-        break;
     }
     return nullptr;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/panelaccess.h"
 #include "params/buttongroups.h"
+#include "params/panelaccess.h"
 #include "params/parametermap.h"
 
 #include <QWidget>
@@ -37,7 +37,7 @@ public:
     QCheckBox *checkBox(Control box) const;
     QRadioButton *option(Control option) const;
     SpinButton *spinner(Control spinner) const;
-    QWidget *widget(Control control) const; // null for the menu entry
+    QWidget *widget(Control control) const;
     QLineEdit *text1() const { return m_text1; }
     QLabel *statusDisplay() const { return m_status; }
     QLabel *lamp() const { return m_lamp; }

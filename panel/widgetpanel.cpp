@@ -2,11 +2,9 @@
 
 #include "panel/commandbutton.h"
 #include "panel/levelslider.h"
-#include "panel/panelmenu.h"
 #include "panel/panelview.h"
 #include "panel/spinbutton.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,8 +13,8 @@
 
 namespace qj {
 
-WidgetPanel::WidgetPanel(QWidget &window, PanelView &view, PanelMenu &menu)
-    : m_window(window), m_view(view), m_menu(menu),
+WidgetPanel::WidgetPanel(QWidget &window, PanelView &view)
+    : m_window(window), m_view(view),
       m_present([this](const QString &text) { showMessageBox(&m_window, text); })
 {}
 
@@ -104,8 +102,6 @@ void WidgetPanel::setMuteColour(ButtonColour colour)
 
 bool WidgetPanel::isEnabled(Control control) const
 {
-    if (control == Control::MenuConnect)
-        return m_menu.action(MenuEntry::Connect)->isEnabled();
     // The control's own flag: the offline state disables the whole window around its steps,
     // while the handlers it sets off still look at their own control.
     return m_view.widget(control)->isEnabledTo(&m_window);
@@ -113,10 +109,7 @@ bool WidgetPanel::isEnabled(Control control) const
 
 void WidgetPanel::setEnabled(Control control, bool enabled)
 {
-    if (control == Control::MenuConnect)
-        m_menu.action(MenuEntry::Connect)->setEnabled(enabled);
-    else
-        m_view.widget(control)->setEnabled(enabled);
+    m_view.widget(control)->setEnabled(enabled);
 }
 
 int WidgetPanel::value(Control control) const
@@ -164,11 +157,6 @@ QString WidgetPanel::statusCaption() const
 void WidgetPanel::setStatusCaption(const QString &text)
 {
     m_view.statusDisplay()->setText(text);
-}
-
-QString WidgetPanel::menuOpenFileCaption() const
-{
-    return m_menu.action(MenuEntry::OpenFile)->text();
 }
 
 void WidgetPanel::showMessage(const QString &text)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/panelaccess.h"
+#include "params/panelaccess.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -10,17 +10,17 @@
 namespace qj {
 
 class LevelSlider;
-class PanelMenu;
 class PanelView;
 
-// The panel as the link and the handlers see it, over the real widgets.
+// The panel as the link and the handlers see it, over the real widgets; and the window's status
+// lamp and message boxes, which the window fills with the texts of the link's language.
 class WidgetPanel : public PanelAccess
 {
 public:
     // Shows a message to the user and returns when it has been read.
     using MessagePresenter = std::function<void(const QString &text)>;
 
-    WidgetPanel(QWidget &window, PanelView &view, PanelMenu &menu);
+    WidgetPanel(QWidget &window, PanelView &view);
 
     // Tests put a recorder here instead of the modal box.
     void setMessagePresenter(MessagePresenter presenter);
@@ -48,11 +48,11 @@ public:
     void setValue(Control control, int value) override;
 
     void setWindowEnabled(bool enabled) override;
-    QString statusCaption() const override;
-    void setStatusCaption(const QString &text) override;
-    QString menuOpenFileCaption() const override;
 
-    void showMessage(const QString &text) override;
+    QString statusCaption() const;
+    void setStatusCaption(const QString &text);
+    // A message for the user; returns when it has been read.
+    void showMessage(const QString &text);
 
     // The modal box itself: the text, one OK button, no icon, title "QJ".
     static void showMessageBox(QWidget *parent, const QString &text);
@@ -62,7 +62,6 @@ private:
 
     QWidget &m_window;
     PanelView &m_view;
-    PanelMenu &m_menu;
     MessagePresenter m_present;
     QPointer<QWidget> m_focusBeforeDisable;
 };

@@ -21,14 +21,16 @@ enum class Group {
 inline constexpr int kGroupCount = 8;
 inline constexpr int kMaxGroupButtons = 11;
 
+// A group's captions and size are its own; its wire id and the button lit on the offline panel
+// are read from the parameter table.
 struct ButtonGroup
 {
     Group group;
     std::string_view name;
-    int wireId; // -1: SaveMode sends nothing
+    int wireId; // the parameter of the same name; -1: SaveMode sends nothing
     int count;  // buttons, indices 0..count-1
     std::array<std::string_view, kMaxGroupButtons> captions;
-    int offlineChoice; // lit by the offline state; -1 none
+    int offlineChoice; // the button whose value the offline panel shows; -1 none
 
     constexpr std::uint8_t cmdId() const { return static_cast<std::uint8_t>(wireId + 1); }
 };
@@ -45,6 +47,11 @@ const std::array<ButtonGroup, kGroupCount> &buttonGroups();
 const ButtonGroup &buttonGroup(Group g);
 
 // The value byte a click on button `index` sends.
-std::uint8_t groupValue(Group g, int index);
+constexpr std::uint8_t groupValue(Group g, int index)
+{
+    if (g == Group::MusicSelect && index == kSelectAutoIndex)
+        return kSelectAutoValue;
+    return static_cast<std::uint8_t>(index);
+}
 
 } // namespace qj

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/panelaccess.h"
-#include "link/transmitter.h"
+#include "params/commandsender.h"
+#include "params/panelaccess.h"
 
 namespace qj {
 
@@ -9,7 +9,7 @@ namespace qj {
 class ButtonHandler
 {
 public:
-    ButtonHandler(PanelAccess &panel, Transmitter &transmitter);
+    ButtonHandler(PanelAccess &panel, CommandSender &sender);
 
     // EchoMode_Click(Index) and the other groups.
     void GroupClick(Group group, int index);
@@ -21,7 +21,7 @@ public:
 
 private:
     PanelAccess &m_panel;
-    Transmitter &m_transmitter;
+    CommandSender &m_sender;
 };
 
 } // namespace qj

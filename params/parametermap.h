@@ -27,15 +27,75 @@ struct Parameter
     std::uint8_t wireId;
     std::string_view control; // name of the control that sets it
     ControlKind kind;
-    int min; // value bytes the parameter takes
+    int min; // value bytes the parameter takes; a slider's or spinner's range on the panel
     int max;
     LabelStyle style;
+    int offline; // the value byte the offline panel shows; -1: none (the status, the run mode)
     std::string_view meaning;
 
     constexpr std::uint8_t cmdId() const { return static_cast<std::uint8_t>(wireId + 1); }
 };
 
 inline constexpr int kParameterCount = 38;
+
+// The one table of the parameters. The report table's limits, the button groups' wire ids,
+// the sliders' and spinners' ranges on the window and the offline panel's values are all read
+// from it, so each of those facts is written once. The offline panel puts BgmVolume's slider
+// and label both at 30.
+namespace parameter_table {
+using K = ControlKind;
+using S = LabelStyle;
+inline constexpr std::array<Parameter, kParameterCount> kRows{{
+    {0, "Mute", K::Status, 1, 10, S::None, -1, "status: 1 connect, 10 mute"},
+    {1, "EchoDelay", K::Slider, 0, 250, S::Number, 180, "echo delay level"},
+    {2, "EchoRepat", K::Slider, 0, 40, S::Number, 20, "echo repeat level"},
+    {3, "ReverbTime", K::Slider, 0, 40, S::Number, 20, "reverb time level"},
+    {4, "ReverbVolume", K::Slider, 0, 40, S::Number, 20, "reverb level"},
+    {5, "EffectVolume", K::Slider, 0, 40, S::Number, 20, "effect level"},
+    {6, "MicEQ100Hz", K::Slider, 0, 20, S::Gain, 10, "mic EQ 100 Hz, value - 10 dB"},
+    {7, "MicEQ300Hz", K::Slider, 0, 20, S::Gain, 10, "mic EQ 300 Hz, value - 10 dB"},
+    {8, "MicEQ900Hz", K::Slider, 0, 20, S::Gain, 10, "mic EQ 900 Hz, value - 10 dB"},
+    {9, "MicEQ2k7Hz", K::Slider, 0, 20, S::Gain, 10, "mic EQ 2.7 kHz, value - 10 dB"},
+    {10, "MicEQ8kHz", K::Slider, 0, 20, S::Gain, 10, "mic EQ 8 kHz, value - 10 dB"},
+    {11, "MicExciter", K::Slider, 0, 40, S::Number, 0, "microphone exciter level"},
+    {12, "EchoMode", K::Group, 0, 3, S::None, 0, "echo mode Single..Stereo+"},
+    {13, "FeedbackClass", K::Group, 0, 3, S::None, 0, "feedback class OFF, Class1..3"},
+    {14, "FeedbackTime", K::Slider, 80, 120, S::Milliseconds, 100, "feedback time in ms"},
+    {15, "MusicTreble", K::Slider, 0, 20, S::Gain, 10, "music treble, value - 10 dB"},
+    {16, "MusicMid", K::Slider, 0, 20, S::Gain, 10, "music middle, value - 10 dB"},
+    {17, "MusicBass", K::Slider, 0, 20, S::Gain, 10, "music bass, value - 10 dB"},
+    {18, "MusicPitch", K::Group, 0, 10, S::None, 5, "music key shift b5..#5, 5 is no shift"},
+    {19, "MusicVocal", K::Group, 0, 3, S::None, 0, "vocal channel mode: L+R, L+L, R+R, L-R"},
+    {20, "SubwoofLpf", K::Slider, 40, 160, S::Hertz, 100, "subwoofer low-pass cut-off in Hz"},
+    {21, "MusicBalance", K::Slider, 0, 20, S::Balance, 10, "music balance, centre 10"},
+    {22, "SuperBass", K::CheckBox, 0, 1, S::None, 0, "super bass off/on"},
+    {23, "MicNoiseGate", K::Slider, 0, 40, S::Number, 20, "microphone noise gate level"},
+    {24, "SurroundMode1", K::Options, 0, 1, S::None, 0, "surround mode: 0 L/R, 1 L-R"},
+    {25, "SingSubwoofVolume", K::Slider, 0, 20, S::Number, 0, "subwoofer level of the singing"},
+    {26, "MusicSelect", K::Group, 0, 8, S::None, 8, "music source BGM..SD\\USB 0..4, Auto 8"},
+    {27, "KaraokeMode", K::Group, 0, 5, S::None, 0, "karaoke channel layout"},
+    {28, "SubwoofPhase", K::CheckBox, 0, 1, S::None, 0, "subwoofer phase inversion off/on"},
+    {29, "MaxMusicVolume", K::Spinner, 1, 62, S::None, 62, "upper limit of the music level"},
+    {30, "MaxMicVolume", K::Spinner, 1, 42, S::None, 42, "upper limit of the microphone level"},
+    {31, "MusicVolume", K::Slider, 0, 62, S::Number, 30, "music level"},
+    {32, "MicVolume", K::Slider, 0, 42, S::Number, 30, "microphone level"},
+    {33, "SurroundVolume", K::Slider, 0, 20, S::Number, 20, "surround level"},
+    {34, "CenterVolume", K::Slider, 0, 20, S::Number, 20, "centre level"},
+    {35, "SubwoofVolume", K::Slider, 0, 20, S::Number, 20, "subwoofer level"},
+    {36, "BgmVolume", K::Slider, 0, 62, S::Number, 30, "background music level"},
+    {37, "RunMode", K::Group, 0, 4, S::None, -1, "user mode User1..User5"},
+}};
+} // namespace parameter_table
+inline constexpr const std::array<Parameter, kParameterCount> &kParameters = parameter_table::kRows;
+
+constexpr bool wireIdsInOrder()
+{
+    for (int i = 0; i < kParameterCount; ++i)
+        if (kParameters[static_cast<std::size_t>(i)].wireId != i)
+            return false;
+    return true;
+}
+static_assert(wireIdsInOrder(), "the parameter table is indexed by wire id");
 
 // Wire ids with a fixed meaning elsewhere in the program.
 namespace wire {
@@ -56,9 +116,34 @@ inline constexpr std::uint8_t kBgmVolume = 36;
 inline constexpr std::uint8_t kRunMode = 37;
 } // namespace wire
 
-const std::array<Parameter, kParameterCount> &parameters();
-const Parameter &parameter(int wireId); // wireId 0..37
-std::optional<int> wireIdOf(std::string_view control);
+// The limit spinners set the Max of the two master levels, up to the levels' full range.
+static_assert(kParameters[wire::kMaxMusicVolume].max == kParameters[wire::kMusicVolume].max);
+static_assert(kParameters[wire::kMaxMicVolume].max == kParameters[wire::kMicVolume].max);
+
+constexpr bool offlineValuesInRange()
+{
+    for (const Parameter &p : kParameters)
+        if (p.offline != -1 && (p.offline < p.min || p.offline > p.max))
+            return false;
+    return true;
+}
+static_assert(offlineValuesInRange(), "the offline panel shows values the parameters take");
+
+constexpr const std::array<Parameter, kParameterCount> &parameters()
+{
+    return kParameters;
+}
+constexpr const Parameter &parameter(int wireId) // wireId 0..37
+{
+    return kParameters.at(static_cast<std::size_t>(wireId));
+}
+constexpr std::optional<int> wireIdOf(std::string_view control)
+{
+    for (const Parameter &p : kParameters)
+        if (p.control == control)
+            return p.wireId;
+    return std::nullopt;
+}
 
 // Whether the panel may send `value` under `wireId`: never for the two limits the processor
 // reports, and only values the parameter takes.

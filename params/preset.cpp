@@ -255,8 +255,9 @@ std::vector<std::pair<int, int>> presetChanges(const Preset &shown, const Preset
     return out;
 }
 
-QString PresetProblem::text(bool chinese) const
+QString PresetProblem::text(Language language) const
 {
+    const bool chinese = language == Language::Chinese;
     const QString n = name;
     const QString v = QString::number(value);
     switch (kind) {

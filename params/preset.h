@@ -1,6 +1,8 @@
 #pragma once
 
-#include "link/panelaccess.h"
+#include "params/panelaccess.h"
+#include "params/parametermap.h"
+#include "params/texts.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,7 +22,7 @@ struct Preset
     static constexpr int kVersion = 1;
     static constexpr qsizetype kMaxFileSize = 64 * 1024; // a real preset is under 4 KiB
 
-    std::array<int, 38> values{}; // by wire id; only presetIds() are meaningful
+    std::array<int, kParameterCount> values{}; // by wire id; only presetIds() are meaningful
 
     bool operator==(const Preset &) const = default;
 };
@@ -51,7 +53,7 @@ struct PresetProblem
     qint64 value = 0;
 
     // A clear sentence for the person who chose the file.
-    QString text(bool chinese) const;
+    QString text(Language language) const;
 };
 
 // The panel as a preset, and a preset onto the panel. Applying changes only the panel: check

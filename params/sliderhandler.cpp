@@ -5,8 +5,8 @@
 
 namespace qj {
 
-SliderHandler::SliderHandler(PanelAccess &panel, Transmitter &transmitter)
-    : m_panel(panel), m_transmitter(transmitter)
+SliderHandler::SliderHandler(PanelAccess &panel, CommandSender &sender)
+    : m_panel(panel), m_sender(sender)
 {}
 
 void SliderHandler::Scroll(int wireId)
@@ -21,9 +21,9 @@ void SliderHandler::Scroll(int wireId)
     m_panel.setDisplayCaption(wireId, caption);
     m_panel.setSliderTip(wireId, caption.trimmed());
 
-    if (!m_panel.isEnabled(Control::Mute))
+    if (!m_sender.online())
         return; // offline: only the panel moves
-    m_transmitter.issue(param.cmdId(), static_cast<std::uint8_t>(p));
+    m_sender.issue(param.cmdId(), static_cast<std::uint8_t>(p));
 }
 
 } // namespace qj

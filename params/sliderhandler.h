@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/panelaccess.h"
-#include "link/transmitter.h"
+#include "params/commandsender.h"
+#include "params/panelaccess.h"
 
 namespace qj {
 
@@ -10,14 +10,14 @@ namespace qj {
 class SliderHandler
 {
 public:
-    SliderHandler(PanelAccess &panel, Transmitter &transmitter);
+    SliderHandler(PanelAccess &panel, CommandSender &sender);
 
     // A user movement of the slider of `wireId` (MusicVolume_Scroll is Scroll(31)).
     void Scroll(int wireId);
 
 private:
     PanelAccess &m_panel;
-    Transmitter &m_transmitter;
+    CommandSender &m_sender;
 };
 
 } // namespace qj

@@ -28,7 +28,7 @@ TEST(Connection, AFreePortOpensAndTheConnectCommandGoesOut)
 {
     for (const char16_t *text : {u"5", u" 7", u"7 "}) {
         LinkRig rig;
-        rig.connection.MenuConnect_Click(QString::fromUtf16(text));
+        rig.MenuConnect_Click(QString::fromUtf16(text));
         EXPECT_TRUE(rig.port.open);
         EXPECT_EQ(rig.port.number, QString::fromUtf16(text).trimmed().toInt());
         ASSERT_EQ(rig.port.writes.size(), 1u);
@@ -37,9 +37,10 @@ TEST(Connection, AFreePortOpensAndTheConnectCommandGoesOut)
         EXPECT_EQ(rig.cmd.CmdValue, 1);
         EXPECT_EQ(rig.cmd.ReplyTicks, 100);
         EXPECT_EQ(rig.cmd.RetryLeft, 10);
-        EXPECT_TRUE(rig.panel.messages.isEmpty());
-        EXPECT_TRUE(rig.panel.isEnabled(Control::MenuConnect)); // connecting, not online
-        EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+        EXPECT_TRUE(rig.messages.isEmpty());
+        EXPECT_EQ(rig.link.state(), LinkState::Connecting); // connecting, not online
+        EXPECT_TRUE(rig.connectOffered());
+        EXPECT_FALSE(rig.link.online());
     }
 }
 
@@ -47,8 +48,8 @@ TEST(Connection, ARefusedNumberIsReportedAndTheOldNumberIsOpened)
 {
     for (const char16_t *text : {u"ab", u"", u"0", u"-1"}) {
         LinkRig rig;
-        rig.connection.MenuConnect_Click(QString::fromUtf16(text));
-        EXPECT_EQ(rig.panel.messages, QStringList{kInvalid});
+        rig.MenuConnect_Click(QString::fromUtf16(text));
+        EXPECT_EQ(rig.messages, QStringList{kInvalid});
         EXPECT_EQ(rig.port.number, 1);
         EXPECT_TRUE(rig.port.open);
         EXPECT_EQ(rig.frames().size(), 1u);
@@ -69,12 +70,13 @@ TEST(Connection, FailuresToOpenAreReportedByNumber)
     for (const Case &c : cases) {
         LinkRig rig;
         rig.port.openError = c.error;
-        rig.panel.openFileCaption = QStringLiteral("Open File"); // these two stay Chinese
-        rig.connection.MenuConnect_Click(QStringLiteral("5"));
-        EXPECT_EQ(rig.panel.messages, c.messages) << int(c.error);
+        rig.link.setLanguage(Language::English); // these two stay Chinese
+        rig.MenuConnect_Click(QStringLiteral("5"));
+        EXPECT_EQ(rig.messages, c.messages) << int(c.error);
         EXPECT_FALSE(rig.port.open);
         EXPECT_TRUE(rig.port.writes.empty());
         EXPECT_EQ(rig.cmd.CmdId, 0);
+        EXPECT_EQ(rig.link.state(), LinkState::Closed);
     }
 }
 
@@ -82,21 +84,21 @@ TEST(Connection, AccessDeniedNamesTheDeviceAndTheRemedy)
 {
     LinkRig rig;
     rig.port.openError = PortError::AccessDenied;
-    rig.connection.setDeviceDescriber([] { return QStringLiteral("/dev/ttyUSB0"); });
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
-    ASSERT_EQ(rig.panel.messages.size(), 1);
-    EXPECT_TRUE(rig.panel.messages[0].contains(QStringLiteral("/dev/ttyUSB0")));
-    EXPECT_TRUE(rig.panel.messages[0].contains(QStringLiteral("dialout")));
-    EXPECT_NE(rig.panel.messages[0], kHeld);
+    rig.device = QStringLiteral("/dev/ttyUSB0"); // the host names the device it was to open
+    rig.MenuConnect_Click(QStringLiteral("5"));
+    ASSERT_EQ(rig.messages.size(), 1);
+    EXPECT_TRUE(rig.messages[0].contains(QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_TRUE(rig.messages[0].contains(QStringLiteral("dialout")));
+    EXPECT_NE(rig.messages[0], kHeld);
 }
 
 TEST(Connection, ConnectingAgainReportsTheOpenPortAndResends)
 {
     LinkRig rig;
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    rig.MenuConnect_Click(QStringLiteral("5"));
     rig.tick(150); // first resend
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
-    EXPECT_EQ(rig.panel.messages, QStringList{kHeld});
+    rig.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_EQ(rig.messages, QStringList{kHeld});
     EXPECT_EQ(rig.frames().size(), 3u);
     EXPECT_EQ(rig.cmd.ReplyTicks, 100);
     EXPECT_EQ(rig.cmd.RetryLeft, 10);
@@ -106,17 +108,17 @@ TEST(Connection, AFailedConnectWriteShowsNothingAndStillArmsTheWait)
 {
     LinkRig rig;
     rig.port.writeError = PortError::DeviceLost;
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
-    EXPECT_TRUE(rig.panel.messages.isEmpty());
+    rig.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_TRUE(rig.messages.isEmpty());
     EXPECT_EQ(rig.cmd.ReplyTicks, 100);
     EXPECT_EQ(rig.cmd.RetryLeft, 10);
-    EXPECT_TRUE(rig.failures.empty()); // the connect procedure reports by its own rule
+    EXPECT_EQ(rig.errors, 0); // the connect procedure reports by its own rule
 }
 
 TEST(Connection, ReportsAfterTheConnectCommandBringThePanelOnline)
 {
     LinkRig rig;
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    rig.MenuConnect_Click(QStringLiteral("5"));
     rig.tick(3);
     rig.port.arrive({0xAA}); // acknowledgement
     rig.tick(5);
@@ -128,11 +130,11 @@ TEST(Connection, ReportsAfterTheConnectCommandBringThePanelOnline)
         const frame::Frame f = frame::make(id, settings[id]);
         rig.port.received.insert(rig.port.received.end(), f.begin(), f.end());
         rig.tick(3);
-        EXPECT_EQ(rig.panel.isEnabled(Control::Mute), id >= 36) << int(id);
+        EXPECT_EQ(rig.link.online(), id >= 36) << int(id);
     }
-    EXPECT_TRUE(rig.panel.isEnabled(Control::Mute));
-    EXPECT_FALSE(rig.panel.isEnabled(Control::MenuConnect));
-    EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：联机"));
+    EXPECT_TRUE(rig.link.online());
+    EXPECT_FALSE(rig.connectOffered());
+    EXPECT_EQ(rig.status, QStringLiteral("当前状态：联机"));
     EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("100"));
     EXPECT_EQ(rig.panel.displayCaption(31), QStringLiteral("50"));
     EXPECT_EQ(rig.panel.displayCaption(36), QStringLiteral("44"));
@@ -149,18 +151,18 @@ TEST(Connection, ReportsAfterTheConnectCommandBringThePanelOnline)
 TEST(Connection, DisconnectClosesAndAllowsConnectingAgain)
 {
     LinkRig rig;
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
-    rig.panel.setEnabled(Control::MenuConnect, false);
-    rig.panel.setEnabled(Control::Mute, true);
-    rig.connection.disconnect();
+    rig.MenuConnect_Click(QStringLiteral("5"));
+    rig.link.goOnline();
+    rig.link.disconnect();
     EXPECT_FALSE(rig.port.open);
-    EXPECT_TRUE(rig.panel.isEnabled(Control::MenuConnect));
-    EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_EQ(rig.link.state(), LinkState::Closed);
+    EXPECT_TRUE(rig.connectOffered());
+    EXPECT_FALSE(rig.link.online());
     EXPECT_EQ(rig.cmd.CmdId, 0);
-    EXPECT_EQ(rig.offlines, 1);
-    rig.connection.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_EQ(rig.offlines(), 1);
+    rig.MenuConnect_Click(QStringLiteral("5"));
     EXPECT_TRUE(rig.port.open);
-    EXPECT_TRUE(rig.panel.messages.isEmpty());
+    EXPECT_TRUE(rig.messages.isEmpty());
 }
 
 } // namespace

@@ -88,11 +88,35 @@ TEST_F(DecoderTest, BytesThePortDidNotHandOverCountAsAbsent)
     EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("180"));
 }
 
+TEST_F(DecoderTest, TheReportHookHearsEveryAcceptedReportAsItCame)
+{
+    std::vector<std::pair<int, int>> heard;
+    rig.link.decoder().setReportHook([&](std::uint8_t id, std::uint8_t value) {
+        // The panel has applied and answered it already.
+        EXPECT_EQ(rig.port.writes.back().size(), 1u);
+        heard.emplace_back(id, value);
+    });
+    const Bytes bursts[] = {
+        frameOf(26, 0x1A),              // the source: the row masks it, the hook does not
+        frameOf(20, 20),                // raised to 40 on the panel, 20 as reported
+        frameOf(1, 251),                // over the limit: refused
+        {0xAA, 0x01, 0x64, 0xF1},       // a spoilt check byte
+        frameOf(40, 3),                 // no row: accepted
+        {0xAA, 0x1F, 0x28, 0x0E, 0x00}, // MusicVolume 40, a byte after it
+    };
+    for (const Bytes &b : bursts)
+        deliver(b);
+    EXPECT_EQ(heard, (std::vector<std::pair<int, int>>{{26, 0x1A}, {20, 20}, {40, 3}, {31, 40}}));
+    EXPECT_EQ(rig.panel.displayCaption(20), QStringLiteral("40Hz"));
+}
+
 TEST_F(DecoderTest, AFailedReplyIsHandedOn)
 {
     rig.port.writeError = PortError::DeviceLost;
     deliver({0xAA, 0x01, 0x64, 0xF0});
-    EXPECT_EQ(rig.failures, std::vector<PortError>{PortError::DeviceLost});
+    // The link's failure path took it: one message, connecting offered again.
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("数据发送失败！！！")});
+    EXPECT_EQ(rig.link.state(), LinkState::Closed);
 }
 
 } // namespace

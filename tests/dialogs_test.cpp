@@ -105,8 +105,8 @@ TEST_F(StandardDialogsTest, ThePortDialogRunsModally)
 
 TEST_F(StandardDialogsTest, InEnglishTheyAskInEnglish)
 {
-    Language language;
-    ASSERT_TRUE(language.setEnglish(true));
+    Translation translation;
+    ASSERT_TRUE(translation.setEnglish(true));
     QString text;
     QStringList buttons;
     whenShown<QMessageBox>([&](QMessageBox *box) {
@@ -156,7 +156,7 @@ TEST_F(ShortcutTest, MissingEnglishCaptionsAreReportedAndNothingChanges)
 {
     QSettings settings(file("settings.ini"), QSettings::IniFormat);
     form->menuActions().useSettings(&settings);
-    form->menuActions().language().setDirectories({dir.path()}); // no translation file there
+    form->menuActions().translation().setDirectories({dir.path()}); // no translation file there
     choose(MenuEntry::ChineseEnglish);
     EXPECT_EQ(messages, QStringList{"找不到英文界面文件 qj-panel_en.qm。\r\nEnglish captions not "
                                     "found."});

@@ -2,8 +2,8 @@
 // pseudo-terminal: whatever happens, the panel never crashes or spins, reports what it must,
 // and its state stays consistent.
 #include "panel/commandbutton.h"
-#include "panel/offlinestatus.h"
 #include "panel/spinbutton.h"
+#include "params/offlinedefaults.h"
 #include "simfixture.h"
 
 #include <QCheckBox>
@@ -41,10 +41,10 @@ struct Faults : test::SimFixture
     {
         EXPECT_EQ(messages, QStringList{kOffline});
         EXPECT_FALSE(form->serialPort()->portOpen());
-        EXPECT_TRUE(panel().isEnabled(Control::MenuConnect));
+        EXPECT_TRUE(connectOffered());
         EXPECT_FALSE(online());
-        EXPECT_EQ(form->commandState().CmdId, 0);
-        EXPECT_EQ(form->commandState().ReplyTicks, 0);
+        EXPECT_EQ(form->link().command().CmdId, 0);
+        EXPECT_EQ(form->link().command().ReplyTicks, 0);
         EXPECT_EQ(panel().statusCaption(), QStringLiteral("当前状态：脱机"));
     }
     // The process is back to sleep: less than 2% of a core over half a second.
@@ -86,7 +86,7 @@ TEST_F(Faults, UnplugWithACommandPending)
     ASSERT_TRUE(connectAndSettle());
     ASSERT_TRUE(control(QStringLiteral("fault noack")));
     form->view().slider(wire::kMicVolume)->triggerAction(QAbstractSlider::SliderToMinimum);
-    ASSERT_NE(form->commandState().CmdId, 0);
+    ASSERT_NE(form->link().command().CmdId, 0);
     spin(150); // a resend or two
     ASSERT_TRUE(control(QStringLiteral("unplug")));
     ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 10000));
@@ -130,7 +130,7 @@ TEST_F(Faults, AnAcknowledgementOfTheTenthTransmissionIsTaken)
     ASSERT_TRUE(control(QStringLiteral("trace on")));
     trace.clear();
     form->view().slider(wire::kMusicVolume)->triggerAction(QAbstractSlider::SliderToMaximum);
-    ASSERT_TRUE(waitFor([&] { return form->commandState().CmdId == 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return form->link().command().CmdId == 0; }, 10000));
     spin(500);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(online());
@@ -179,13 +179,13 @@ TEST_F(Faults, TenThousandRandomActions)
 {
     std::map<int, int> acknowledged;              // wire id -> value
     std::map<int, std::set<int>> writtenSinceAck; // wire id -> values written after it
-    form->supervisor().setAcknowledgedHook([&](std::uint8_t cmdId, std::uint8_t value) {
+    form->link().supervisor().setAcknowledgedHook([&](std::uint8_t cmdId, std::uint8_t value) {
         if (cmdId == 0)
             return;
         acknowledged[cmdId - 1] = value;
         writtenSinceAck[cmdId - 1].clear();
     });
-    form->transmitter().addSendHook(
+    form->link().transmitter().addSendHook(
         [&](const frame::Frame &f) { writtenSinceAck[f[1]].insert(f[2]); });
 
     ASSERT_TRUE(control(QStringLiteral("fault corrupt 4")));
@@ -249,28 +249,28 @@ TEST_F(Faults, TenThousandRandomActions)
                                        ? QAbstractSlider::SliderToMaximum
                                        : QAbstractSlider::SliderToMinimum);
             ASSERT_TRUE(waitFor([&] { return !online(); }, 10000))
-                << "pending " << int(form->commandState().CmdId) << " retry "
-                << int(form->commandState().RetryLeft) << " ticks "
-                << form->commandState().ReplyTicks << " timer " << form->runTimer().isActive()
+                << "pending " << int(form->link().command().CmdId) << " retry "
+                << int(form->link().command().RetryLeft) << " ticks "
+                << form->link().command().ReplyTicks << " timer " << form->runTimer().isActive()
                 << " asleep " << form->tickAsleep() << " faults "
                 << simulator.request(QStringLiteral("faults")).toStdString();
             ++refusals;
             // Garbled or doubled, the completing reports may all be lost: connect on a clean line.
             ASSERT_TRUE(control(QStringLiteral("fault none")));
-            form->connection().disconnect();
+            form->link().disconnect();
             ASSERT_TRUE(control(QStringLiteral("trace on")));
             trace.clear();
             ASSERT_TRUE(connectAndSettle())
                 << "online " << online() << " queue "
                 << simulator.request(QStringLiteral("queue")).toStdString() << " pending "
-                << int(form->commandState().CmdId) << " messages "
+                << int(form->link().command().CmdId) << " messages "
                 << messages.join(u'|').toStdString() << "\n"
                 << trace.join(u'\n').toStdString();
             ASSERT_TRUE(control(QStringLiteral("trace off")));
             ASSERT_TRUE(control(QStringLiteral("fault corrupt 4")));
             ASSERT_TRUE(control(QStringLiteral("fault double")));
         }
-        ASSERT_EQ(online(), !panel().isEnabled(Control::MenuConnect)) << action;
+        ASSERT_EQ(online(), !connectOffered()) << action;
     }
     // Let the last command be acknowledged and the line go quiet.
     ASSERT_TRUE(drainLine());

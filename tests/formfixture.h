@@ -7,6 +7,7 @@
 #include "panel/panelview.h"
 #include "panel/spinbutton.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -50,14 +51,18 @@ struct FormFixture : ::testing::Test
 
     PanelView &view() { return form->view(); }
     WidgetPanel &panel() { return form->panel(); }
-    CommandState &cmd() { return form->commandState(); }
+    CommandState &cmd() { return form->link().command(); }
 
-    // Online as after a completed connection: Mute enabled, the connect entry spent.
+    // Online as after a completed connection: Mute enabled, the connect entry spent, the status
+    // lamp connected. After a give-up the link is connected anew.
     void goOnline()
     {
-        panel().setEnabled(Control::MenuConnect, false);
-        panel().setEnabled(Control::Mute, true);
+        if (form->link().state() == LinkState::Offline)
+            form->link().disconnect();
+        port.open = true;
+        form->link().goOnline();
     }
+    bool connectOffered() { return form->menu().action(MenuEntry::Connect)->isEnabled(); }
 
     template<typename T = QWidget>
     T *find(const QString &name)
@@ -75,7 +80,7 @@ struct FormFixture : ::testing::Test
     void tick(int times = 1)
     {
         for (int i = 0; i < times; ++i)
-            form->supervisor().RunTimer_Timer();
+            form->link().tick();
     }
 
     // The processor's acknowledgement of whatever is pending (nothing when nothing is).

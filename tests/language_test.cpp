@@ -1,6 +1,5 @@
 #include "menufixture.h"
 #include "panel/helpwindow.h"
-#include "panel/menutexts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -104,28 +103,26 @@ TEST_F(LanguageTest, StatusAndMessagesFollowTheSwitchInEveryState)
         {"connecting", [this] { choose(MenuEntry::Connect); }, "当前状态：脱机", "Status：offline"},
     };
     for (const Case &c : cases) {
-        form->OffLineStatus();
-        panel().setEnabled(Control::MenuConnect, true);
-        port.open = false;
+        form->link().disconnect(); // closed, connecting offered again
         c.enter();
-        if (std::string(c.state) == "online")
-            form->ShowConnect();
         ASSERT_EQ(status(), QString::fromUtf8(c.chinese)) << c.state;
 
         switchLanguage();
         EXPECT_EQ(entry(MenuEntry::OpenFile)->text(), QStringLiteral("Open File"));
+        EXPECT_EQ(form->link().language(), Language::English);
         EXPECT_EQ(status(), QString::fromUtf8(c.english)) << c.state;
         messages.clear();
-        form->ShowError();
+        form->showMessage(Message::SendFailed);
         choose(MenuEntry::SelectCom); // no ports here
         EXPECT_EQ(messages, (QStringList{"The data sends out failure！！！",
                                          "  Can not find a valid\r\nCom port！！！"}))
             << c.state;
 
         switchLanguage();
+        EXPECT_EQ(form->link().language(), Language::Chinese);
         EXPECT_EQ(status(), QString::fromUtf8(c.chinese)) << c.state;
         messages.clear();
-        form->ShowError();
+        form->showMessage(Message::SendFailed);
         EXPECT_EQ(messages, QStringList{"数据发送失败！！！"}) << c.state;
     }
 }
@@ -228,10 +225,10 @@ TEST_F(LanguageTest, CaptionsFitTheirControlsInBothLanguages)
 
     // The status lamp holds its longest texts in both languages.
     QLabel *lamp = view().statusDisplay();
-    MenuTexts texts(panel());
-    for (int language = 0; language < 2; ++language) {
-        for (const QString &text : {Texts(panel()).offlineStatus(), Texts(panel()).connectStatus(),
-                                    texts.sendingStatus(36, 36)})
+    for (const Language language : {Language::Chinese, Language::English}) {
+        for (const QString &text :
+             {statusText(Status::Offline, language), statusText(Status::Connected, language),
+              sendingText(36, 36, language)})
             EXPECT_LE(lamp->fontMetrics().horizontalAdvance(text), lamp->contentsRect().width())
                 << qPrintable(text);
         switchLanguage();

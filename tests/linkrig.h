@@ -1,94 +1,97 @@
 #pragma once
 
-#include "fakepanel.h"
 #include "fakeport.h"
-#include "link/connection.h"
-#include "link/decoder.h"
-#include "link/reporttable.h"
-#include "link/supervisor.h"
-#include "panel/offlinestatus.h"
-#include "panel/texts.h"
-#include "params/buttonhandler.h"
+#include "link/link.h"
 #include "params/labeltext.h"
-#include "params/sliderhandler.h"
-#include "params/spinnerhandler.h"
+#include "params/panelmodel.h"
+
+#include <QStringList>
 
 namespace qj::test {
 
-// The whole protocol engine and the control handlers on a model panel and an in-memory port,
-// wired the way the window wires them. Ticks are calls.
+// The model panel, counting the runs of the offline procedure (the only thing that disables
+// the whole window).
+struct RigPanel : PanelModel
+{
+    int windowDisables = 0;
+
+    void setWindowEnabled(bool enabled) override
+    {
+        windowDisables += enabled ? 0 : 1;
+        PanelModel::setWindowEnabled(enabled);
+    }
+};
+
+// The link on a model panel and an in-memory port, built the way the window builds it, with
+// the host recording what the window would show. Ticks are calls.
 struct LinkRig : LinkHost
 {
     FakePort port;
-    FakePanel panel;
-    CommandState cmd;
-    ReceiveState rx;
-    Transmitter tx{port, cmd};
-    Texts texts{panel};
-    ReportTable table{panel, *this};
-    Decoder decoder{port, rx, table, tx};
-    Supervisor supervisor{port, tx, rx, decoder, *this};
-    Connection connection{port, tx, panel, *this};
-    SliderHandler sliders{panel, tx};
-    ButtonHandler buttons{panel, tx};
-    SpinnerHandler spinners{panel};
+    RigPanel panel;
+    Link link{port, panel, *this};
+    // The parts, by the names the tests use.
+    CommandState &cmd = link.command();
+    ReceiveState &rx = link.receiveState();
+    Transmitter &tx = link.transmitter();
+    Supervisor &supervisor = link.supervisor();
+    SliderHandler &sliders = link.sliders();
+    ButtonHandler &buttons = link.buttons();
+    SpinnerHandler &spinners = link.spinners();
 
-    int errors = 0;   // ShowError calls
-    int connects = 0; // ShowConnect calls
-    int offlines = 0; // OffLineStatus calls
-    std::vector<PortError> failures;
+    // What the window would show.
+    LinkState shown = LinkState::Closed;           // the state Mute and the connect entry show
+    QString status;                                // the status lamp
+    QStringList messages;                          // message boxes, in the link's language
+    QString device = QStringLiteral("/dev/ttyS4"); // named in the access-denied message
+    int errors = 0;                                // data-send failure messages
+    int connects = 0;                              // online transitions shown
+    std::vector<bool> windowEnabledWhenChanged;    // window state seen by each control's change
 
     LinkRig()
     {
-        panel.onChange = [this](Control c) {
-            switch (c) {
-            case Control::SuperBass:
-            case Control::SubwoofPhase:
-                buttons.CheckBoxClick(c);
-                break;
-            case Control::SurroundMode1:
-            case Control::SurroundMode2:
-                buttons.OptionClick(c);
-                break;
-            case Control::MaxMusicVolume:
-            case Control::MaxMicVolume:
-                spinners.Change(c);
-                break;
-            default:
-                break;
-            }
-        };
-        tx.setFailureHandler([this](PortError e) { failures.push_back(e); });
-        OffLineStatus(); // start-up
-        offlines = 0;
+        panel.setChangeHandler([this](Control c) {
+            windowEnabledWhenChanged.push_back(panel.windowEnabled());
+            link.controlChanged(c);
+        });
+        link.OffLineStatus(); // start-up
+        panel.windowDisables = 0;
     }
 
-    void ShowError() override
+    void linkStateChanged(LinkState state) override
     {
-        ++errors;
-        texts.ShowError();
+        shown = state;
+        connects += state == LinkState::Online ? 1 : 0;
+        status = statusText(state == LinkState::Online ? Status::Connected : Status::Offline,
+                            link.language());
     }
-    void ShowConnect() override
+    void showMessage(Message message) override
     {
-        ++connects;
-        texts.ShowConnect();
+        errors += message == Message::SendFailed ? 1 : 0;
+        messages << messageText(message, link.language(), device);
     }
-    void OffLineStatus() override
+
+    // Runs of the offline procedure since start-up.
+    int offlines() const { return panel.windowDisables; }
+    void OffLineStatus() { link.OffLineStatus(); }
+    // The connect entry with `text1` typed in the port number box.
+    void MenuConnect_Click(const QString &text1)
     {
-        ++offlines;
-        qj::OffLineStatus(panel, cmd, texts);
+        link.connect(Connection::portNumberFrom(text1));
     }
+    bool connectOffered() const { return offersConnect(link.state()); }
 
     void tick(int n = 1)
     {
         for (int i = 0; i < n; ++i)
-            supervisor.RunTimer_Timer();
+            link.tick();
     }
+    // Online as after a completed connection. After a give-up the link is connected anew.
     void goOnline()
     {
+        if (link.state() == LinkState::Offline)
+            link.disconnect();
         port.open = true;
-        panel.setEnabled(Control::MenuConnect, false);
-        panel.setEnabled(Control::Mute, true);
+        link.goOnline();
     }
     // Frames written, as 4-byte vectors; reply bytes are left out.
     std::vector<std::vector<std::uint8_t>> frames() const

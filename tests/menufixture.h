@@ -103,7 +103,7 @@ struct MenuFixture : FormFixture
 
 } // namespace qj::test
 
-#include "panel/offlinestatus.h"
+#include "params/offlinedefaults.h"
 #include "params/parametermap.h"
 
 #include <QFile>

@@ -46,7 +46,6 @@ TEST_F(LinkMenuTest, AfterALinkFailureDisconnectThenConnectBringsThePanelBackOnl
 TEST_F(LinkMenuTest, DisconnectWhileOnlineClosesThePortAndForgetsThePendingCommand)
 {
     goOnline();
-    form->ShowConnect();
     key("MusicVolume", Qt::Key_Up);
     ASSERT_NE(cmd().CmdId, 0);
     choose(MenuEntry::Offline);

@@ -69,7 +69,7 @@ struct OfflineTest : FormFixture
             EXPECT_EQ(b->backColour(), expected) << qPrintable(name);
         }
         EXPECT_FALSE(view().mute()->isEnabled());
-        EXPECT_FALSE(panel().isEnabled(Control::Mute));
+        EXPECT_FALSE(form->link().online());
         EXPECT_EQ(view().statusDisplay()->text(), QStringLiteral("当前状态：脱机"));
         EXPECT_TRUE(form->isEnabled());
         EXPECT_EQ(cmd().CmdId, 0);
@@ -82,7 +82,7 @@ struct OfflineTest : FormFixture
 TEST_F(OfflineTest, StartUpLeavesThePanelOffline)
 {
     expectOfflinePanel();
-    EXPECT_TRUE(panel().isEnabled(Control::MenuConnect));
+    EXPECT_TRUE(connectOffered());
     EXPECT_TRUE(port.writes.empty()); // the surround option's command went into a closed port
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -104,7 +104,7 @@ TEST_F(OfflineTest, ASecondCallRestoresTheSamePanelAndForgetsItsOwnCommands)
     ASSERT_EQ(slider("MicVolume")->maximum(), 37);
     port.writes.clear();
 
-    form->OffLineStatus();
+    form->link().OffLineStatus();
     expectOfflinePanel();
     // With Mute still enabled, clearing SuperBass and selecting L/R issued their commands,
     // which the last steps forgot.
@@ -112,7 +112,7 @@ TEST_F(OfflineTest, ASecondCallRestoresTheSamePanelAndForgetsItsOwnCommands)
               (std::vector<Bytes>{{0xAA, 0x16, 0x00, 0x3F}, {0xAA, 0x18, 0x00, 0x3D}}));
 
     const QImage once = form->grab().toImage();
-    form->OffLineStatus();
+    form->link().OffLineStatus();
     expectOfflinePanel();
     EXPECT_EQ(form->grab().toImage(), once);
     EXPECT_EQ(port.writes.size(), 2u); // nothing changed state, so nothing was issued
@@ -126,7 +126,7 @@ TEST_F(OfflineTest, KeyboardFocusSurvivesTheDisabledWindow)
         QWidget *w = find(QString::fromLatin1(name));
         w->setFocus(Qt::TabFocusReason);
         ASSERT_EQ(QApplication::focusWidget(), w);
-        form->OffLineStatus();
+        form->link().OffLineStatus();
         EXPECT_EQ(QApplication::focusWidget(), w) << name;
     }
 }
@@ -141,44 +141,39 @@ TEST_F(OfflineTest, AGiveUpShowsTheFailureOnceAndTakesThePanelOffline)
     tick();
     EXPECT_EQ(messages, QStringList{QStringLiteral("数据发送失败！！！")});
     expectOfflinePanel();
-    EXPECT_FALSE(panel().isEnabled(Control::MenuConnect)); // a completed connection stays spent
+    EXPECT_FALSE(connectOffered()); // a completed connection stays spent
     tick(3000);
     EXPECT_EQ(port.writes.size(), 10u);
     EXPECT_EQ(messages.size(), 1);
 }
 
-TEST_F(OfflineTest, TextsFollowTheOpenFileCaptionAtEveryCall)
+TEST_F(OfflineTest, TextsFollowTheCaptionsAtEveryCall)
 {
     QAction *openFile = form->menu().action(MenuEntry::OpenFile);
-    Texts texts(panel());
-    const struct
-    {
-        QString caption;
-        bool chinese;
-    } cases[] = {{QStringLiteral("打开文件"), true},
-                 {QStringLiteral("Open File"), false},
-                 {QStringLiteral("打开文件 "), false},
-                 {QStringLiteral("打开文件"), true}};
-    for (const auto &c : cases) {
-        openFile->setText(c.caption);
+    for (const bool chinese : {true, false, true}) {
+        ASSERT_TRUE(form->menuActions().switchLanguage(!chinese));
+        // The texts are English exactly when the open-file entry does not read "打开文件".
+        EXPECT_EQ(openFile->text() == QStringLiteral("打开文件"), chinese);
+        EXPECT_EQ(form->link().language(), chinese ? Language::Chinese : Language::English);
+        form->link().disconnect();
         messages.clear();
-        form->ShowConnect();
+        goOnline();
         EXPECT_EQ(view().statusDisplay()->text(),
-                  c.chinese ? QStringLiteral("当前状态：联机") : QStringLiteral("State：Connect"));
-        form->OffLineStatus();
+                  chinese ? QStringLiteral("当前状态：联机") : QStringLiteral("State：Connect"));
+        form->link().OffLineStatus();
         EXPECT_EQ(view().statusDisplay()->text(),
-                  c.chinese ? QStringLiteral("当前状态：脱机") : QStringLiteral("Status：offline"));
-        form->ShowError();
-        texts.ShowOffline();
-        EXPECT_EQ(messages, (c.chinese ? QStringList{"数据发送失败！！！", "设备已脱机！！！"}
-                                       : QStringList{"The data sends out failure！！！",
-                                                     "The equipments is off-line already!!!"}));
+                  chinese ? QStringLiteral("当前状态：脱机") : QStringLiteral("Status：offline"));
+        form->showMessage(Message::SendFailed);
+        form->showMessage(Message::DeviceOffline);
+        EXPECT_EQ(messages, (chinese ? QStringList{"数据发送失败！！！", "设备已脱机！！！"}
+                                     : QStringList{"The data sends out failure！！！",
+                                                   "The equipments is off-line already!!!"}));
     }
 }
 
 TEST_F(OfflineTest, ConnectFailuresSpeakChineseWhateverTheLanguage)
 {
-    form->menu().action(MenuEntry::OpenFile)->setText(QStringLiteral("Open File"));
+    ASSERT_TRUE(form->menuActions().switchLanguage(true));
     port.open = false;
     port.openError = PortError::AlreadyOpen;
     form->menu().action(MenuEntry::Connect)->trigger();
@@ -231,17 +226,17 @@ TEST_F(FailureTest, AFailedWriteReportsOnceAndGoesOffline)
     EXPECT_EQ(messages, QStringList{QStringLiteral("数据发送失败！！！")});
     port.writeError = PortError::None;
     expectOfflinePanel();
-    EXPECT_TRUE(panel().isEnabled(Control::MenuConnect)); // the user may connect again
+    EXPECT_TRUE(connectOffered()); // the user may connect again
 }
 
 TEST_F(FailureTest, ALostDeviceReportsOnceAndGoesOffline)
 {
     key("ReverbTime", Qt::Key_Up); // a command pending when the device goes
     port.open = false;
-    form->handlePortLost();
+    form->link().deviceLost();
     EXPECT_EQ(messages, QStringList{QStringLiteral("设备已脱机！！！")});
     expectOfflinePanel();
-    EXPECT_TRUE(panel().isEnabled(Control::MenuConnect));
+    EXPECT_TRUE(connectOffered());
 }
 
 TEST_F(OfflineTest, ConnectingThroughTheMenuAndTheReportsBringsThePanelOnline)
@@ -262,7 +257,7 @@ TEST_F(OfflineTest, ConnectingThroughTheMenuAndTheReportsBringsThePanelOnline)
     tick(2);
     EXPECT_EQ(port.writes.back(), (Bytes{0xAA}));
     EXPECT_TRUE(view().mute()->isEnabled());
-    EXPECT_FALSE(panel().isEnabled(Control::MenuConnect));
+    EXPECT_FALSE(connectOffered());
     EXPECT_EQ(view().statusDisplay()->text(), QStringLiteral("当前状态：联机"));
 }
 
@@ -281,7 +276,7 @@ TEST(RealPortTest, ConnectReportCommandAndUnplug)
     EXPECT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
     pty.write({0xAA});
     test::spin(30);
-    EXPECT_EQ(form.commandState().CmdId, 0);
+    EXPECT_EQ(form.link().command().CmdId, 0);
 
     pty.write({0xAA, 0x25, 0x02, 0x2E}); // RunMode reports User3
     EXPECT_EQ(pty.read(1), (Bytes{0xAA}));

@@ -1,4 +1,5 @@
 #include "linkrig.h"
+#include "params/offlinedefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -36,9 +37,9 @@ void expectOffline(const LinkRig &rig)
             EXPECT_EQ(rig.panel.buttonColour(g.group, i), want) << g.name << " " << i;
         }
     }
-    EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_FALSE(rig.link.online());
     EXPECT_EQ(rig.panel.muteColour(), ButtonColour::Face);
-    EXPECT_TRUE(rig.panel.windowEnabled);
+    EXPECT_TRUE(rig.panel.windowEnabled());
     EXPECT_EQ(rig.cmd.CmdId, 0);
     EXPECT_EQ(rig.cmd.CmdValue, 0);
     EXPECT_EQ(rig.cmd.ReplyTicks, 0);
@@ -49,11 +50,12 @@ TEST(OffLineStatus, StartUpShowsTheDefaults)
 {
     LinkRig rig;
     expectOffline(rig);
-    EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：脱机"));
-    EXPECT_TRUE(rig.panel.isEnabled(Control::MenuConnect));
+    EXPECT_EQ(rig.status, QStringLiteral("当前状态：脱机"));
+    EXPECT_EQ(rig.link.state(), LinkState::Closed);
+    EXPECT_TRUE(rig.connectOffered());
     // The box and option changes ran their handlers with the window disabled.
-    EXPECT_FALSE(rig.panel.windowEnabledWhenChanged.empty());
-    for (bool enabled : rig.panel.windowEnabledWhenChanged)
+    EXPECT_FALSE(rig.windowEnabledWhenChanged.empty());
+    for (bool enabled : rig.windowEnabledWhenChanged)
         EXPECT_FALSE(enabled);
 }
 
@@ -91,40 +93,49 @@ TEST(OffLineStatus, GivingUpWhileOnlineForgetsTheCommandsItsOwnStepsIssue)
     EXPECT_EQ(rig.frames().size(), frames.size());
 }
 
-TEST(OffLineStatus, EnglishWhenTheMarkerCaptionIsAnythingElse)
+TEST(OffLineStatus, TheStatusTextIsInTheLinksLanguageOfTheMoment)
 {
     LinkRig rig;
-    for (const char16_t *caption : {u"Open File", u"打开文件 ", u""}) {
-        rig.panel.openFileCaption = QString::fromUtf16(caption);
-        rig.OffLineStatus();
-        EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("Status：offline"));
-    }
-    rig.panel.openFileCaption = QStringLiteral("打开文件");
+    rig.link.setLanguage(Language::English);
     rig.OffLineStatus();
-    EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：脱机"));
+    EXPECT_EQ(rig.status, QStringLiteral("Status：offline"));
+    rig.link.setLanguage(Language::Chinese);
+    rig.OffLineStatus();
+    EXPECT_EQ(rig.status, QStringLiteral("当前状态：脱机"));
 }
 
-TEST(Texts, EachTextInTheLanguageOfTheMoment)
+TEST(Texts, EveryTextInBothLanguages)
 {
-    LinkRig rig;
-    rig.texts.ShowError();
-    rig.texts.ShowNotCom();
-    rig.texts.ShowSelectCom();
-    rig.texts.ShowOffline();
-    rig.panel.openFileCaption = QStringLiteral("Open File");
-    rig.texts.ShowError();
-    rig.texts.ShowNotCom();
-    rig.texts.ShowSelectCom();
-    rig.texts.ShowOffline();
-    EXPECT_EQ(rig.panel.messages,
-              (QStringList{QStringLiteral("数据发送失败！！！"),
-                           QStringLiteral("   找不到有效的\r\n串行通讯端口！！！"),
-                           QStringLiteral("   请选择有效的\r\n串行通讯端口！！！"),
-                           QStringLiteral("设备已脱机！！！"),
-                           QStringLiteral("The data sends out failure！！！"),
-                           QStringLiteral("  Can not find a valid\r\nCom port！！！"),
-                           QStringLiteral("  Please select a valid\r\nCom port！！！"),
-                           QStringLiteral("The equipments is off-line already!!!")}));
+    const struct
+    {
+        Message message;
+        const char16_t *chinese;
+        const char16_t *english;
+    } cases[] = {
+        {Message::SendFailed, u"数据发送失败！！！", u"The data sends out failure！！！"},
+        {Message::NoPort, u"   找不到有效的\r\n串行通讯端口！！！",
+         u"  Can not find a valid\r\nCom port！！！"},
+        {Message::SelectPort, u"   请选择有效的\r\n串行通讯端口！！！",
+         u"  Please select a valid\r\nCom port！！！"},
+        {Message::DeviceOffline, u"设备已脱机！！！", u"The equipments is off-line already!!!"},
+        // The port's own refusals are always Chinese.
+        {Message::PortInvalid, u"端口无效！！！", u"端口无效！！！"},
+        {Message::PortAlreadyOpen, u"端口已打开！！！", u"端口已打开！！！"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(messageText(c.message, Language::Chinese), QString::fromUtf16(c.chinese));
+        EXPECT_EQ(messageText(c.message, Language::English), QString::fromUtf16(c.english));
+    }
+    EXPECT_EQ(statusText(Status::Offline, Language::Chinese), QStringLiteral("当前状态：脱机"));
+    EXPECT_EQ(statusText(Status::Offline, Language::English), QStringLiteral("Status：offline"));
+    EXPECT_EQ(statusText(Status::Connected, Language::Chinese), QStringLiteral("当前状态：联机"));
+    EXPECT_EQ(statusText(Status::Connected, Language::English), QStringLiteral("State：Connect"));
+    for (Language language : {Language::Chinese, Language::English}) {
+        const QString denied =
+            messageText(Message::AccessDenied, language, QStringLiteral("/dev/ttyUSB0"));
+        EXPECT_TRUE(denied.contains(QStringLiteral("/dev/ttyUSB0")));
+        EXPECT_TRUE(denied.contains(QStringLiteral("dialout")));
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
+#include "link/presetpush.h"
 #include "linkrig.h"
+#include "params/offlinedefaults.h"
 #include "params/preset.h"
-#include "params/presetpush.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -46,7 +47,7 @@ TEST(Preset, SaveChangeOpenGivesBackTheSamePanel)
     LinkRig other;
     PresetProblem problem{};
     const auto read = readPreset(file, &problem);
-    ASSERT_TRUE(read.has_value()) << problem.text(false).toStdString();
+    ASSERT_TRUE(read.has_value()) << problem.text(Language::English).toStdString();
     EXPECT_EQ(*read, saved);
     applyPreset(other.panel, *read);
     EXPECT_EQ(capturePreset(other.panel), saved);
@@ -123,9 +124,11 @@ TEST(Preset, MalformedFilesAreRefusedWithTheReason)
         PresetProblem problem{};
         EXPECT_FALSE(readPreset(c.text, &problem).has_value()) << c.what;
         EXPECT_EQ(problem.kind, c.kind) << c.what;
-        EXPECT_TRUE(problem.text(true).contains(QString::fromLatin1(c.mentions))) << c.what;
-        EXPECT_TRUE(problem.text(false).contains(QString::fromLatin1(c.mentions))) << c.what;
-        EXPECT_FALSE(problem.text(false).isEmpty()) << c.what;
+        EXPECT_TRUE(problem.text(Language::Chinese).contains(QString::fromLatin1(c.mentions)))
+            << c.what;
+        EXPECT_TRUE(problem.text(Language::English).contains(QString::fromLatin1(c.mentions)))
+            << c.what;
+        EXPECT_FALSE(problem.text(Language::English).isEmpty()) << c.what;
     }
 }
 
@@ -167,7 +170,7 @@ TEST(Preset, ChangesLeaveOutTheLimitsAndWhatAlreadyAgrees)
 struct PushTest : ::testing::Test
 {
     LinkRig rig;
-    PresetPush push{rig.panel, rig.tx};
+    PresetPush push{rig.link};
     void SetUp() override { rig.goOnline(); }
 
     // Ticks, acknowledging every command a few ticks after it went out.
@@ -253,7 +256,7 @@ TEST_F(PushTest, AReplacedCommandIsSentAgainUnlessTheUserChangedThatSetting)
 TEST_F(PushTest, NothingToSendIsDoneAndOfflineIsStopped)
 {
     EXPECT_EQ(push.start({}), PresetPush::State::Done);
-    rig.panel.setEnabled(Control::Mute, false);
+    rig.OffLineStatus(); // online no more
     EXPECT_EQ(push.start({{1, 3}}), PresetPush::State::Stopped);
     EXPECT_TRUE(rig.frames().empty());
 }

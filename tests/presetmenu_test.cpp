@@ -69,7 +69,7 @@ TEST_F(PresetMenuTest, SaveChangeOpenGivesBackTheSamePanel)
     EXPECT_TRUE(text.contains("\"version\": 1"));
     EXPECT_EQ(readPreset(text), saved);
 
-    form->OffLineStatus();
+    form->link().OffLineStatus();
     ASSERT_NE(shown(), saved);
     open(file("session.json"));
     EXPECT_EQ(shown(), saved);
@@ -196,7 +196,6 @@ TEST_F(PresetMenuTest, AFileThatCannotBeReadOrWrittenIsReported)
 TEST_F(PresetMenuTest, OnlineEachDifferenceGoesOutOneCommandAtATimeWithProgress)
 {
     goOnline();
-    form->ShowConnect();
     writeFile(file("far.json"), writePreset(farPreset()));
     const auto changes = presetChanges(shown(), farPreset());
     const int n = static_cast<int>(changes.size());
@@ -239,7 +238,7 @@ TEST_F(PresetMenuTest, ALinkFailureStopsThePushAndSaysHowFarItGot)
     };
     writeFile(file("far.json"), writePreset(farPreset()));
     for (const auto &c : cases) {
-        form->OffLineStatus();
+        form->link().OffLineStatus();
         if (c.english)
             choose(MenuEntry::ChineseEnglish);
         goOnline();

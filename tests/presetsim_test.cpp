@@ -26,13 +26,14 @@ TEST_F(PresetToSimulator, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
     bool waiting = false;
     int overlaps = 0;
     frame::Frame last{};
-    form->transmitter().addSendHook([&](const frame::Frame &f) {
+    form->link().transmitter().addSendHook([&](const frame::Frame &f) {
         if (waiting && f != last)
             ++overlaps;
         waiting = true;
         last = f;
     });
-    form->supervisor().setAcknowledgedHook([&](std::uint8_t, std::uint8_t) { waiting = false; });
+    form->link().supervisor().setAcknowledgedHook(
+        [&](std::uint8_t, std::uint8_t) { waiting = false; });
 
     ASSERT_TRUE(connectAndSettle());
     ASSERT_FALSE(presetChanges(capturePreset(panel()), far).empty());

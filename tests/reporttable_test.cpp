@@ -5,7 +5,6 @@
 namespace qj {
 namespace {
 
-using test::FakePanel;
 using test::LinkRig;
 using Bytes = std::vector<std::uint8_t>;
 using C = ButtonColour;
@@ -24,7 +23,7 @@ std::uint8_t report(LinkRig &rig, std::uint8_t id, std::uint8_t value)
     return 0;
 }
 
-std::vector<C> coloursOf(const FakePanel &p, Group g)
+std::vector<C> coloursOf(const PanelAccess &p, Group g)
 {
     std::vector<C> out;
     for (int i = 0; i < buttonGroup(g).count; ++i)
@@ -213,9 +212,9 @@ TEST(ReportRows, TheFirstOfThirtySixOrThirtySevenCompletesTheConnection)
         LinkRig rig;
         rig.port.open = true;
         EXPECT_EQ(report(rig, id, 3), 0xAA);
-        EXPECT_FALSE(rig.panel.isEnabled(Control::MenuConnect));
-        EXPECT_TRUE(rig.panel.isEnabled(Control::Mute));
-        EXPECT_EQ(rig.panel.statusCaption(), QStringLiteral("当前状态：联机"));
+        EXPECT_FALSE(rig.connectOffered());
+        EXPECT_TRUE(rig.link.online());
+        EXPECT_EQ(rig.status, QStringLiteral("当前状态：联机"));
         EXPECT_EQ(rig.connects, 1);
         EXPECT_EQ(report(rig, 36, 5), 0xAA);
         EXPECT_EQ(report(rig, 37, 1), 0xAA);
@@ -224,14 +223,14 @@ TEST(ReportRows, TheFirstOfThirtySixOrThirtySevenCompletesTheConnection)
     }
     LinkRig refused;
     EXPECT_EQ(report(refused, 37, 5), 0x55);
-    EXPECT_TRUE(refused.panel.isEnabled(Control::MenuConnect));
-    EXPECT_FALSE(refused.panel.isEnabled(Control::Mute));
+    EXPECT_TRUE(refused.connectOffered());
+    EXPECT_FALSE(refused.link.online());
     EXPECT_EQ(refused.connects, 0);
 
     LinkRig english;
-    english.panel.openFileCaption = QStringLiteral("Open File");
+    english.link.setLanguage(Language::English);
     report(english, 36, 3);
-    EXPECT_EQ(english.panel.statusCaption(), QStringLiteral("State：Connect"));
+    EXPECT_EQ(english.status, QStringLiteral("State：Connect"));
 }
 
 TEST(ReportRows, EveryRowLimitIsTheMaxOfItsControl)

@@ -1,6 +1,7 @@
 // RunTimer sleeps while a tick would do nothing and wakes for a byte or a transmission.
 #include "app/form1.h"
 #include "link/serialport.h"
+#include "panel/commandbutton.h"
 #include "panel/levelslider.h"
 #include "panel/panelview.h"
 #include "pty.h"
@@ -42,14 +43,14 @@ TEST_F(RunTimerTest, SleepsWhenIdleAndWakesForBytesAndCommands)
     EXPECT_EQ(pty.read(4), (std::vector<std::uint8_t>{0xAA, 0x00, 0x01, 0x54}));
     pty.write({0xAA});
     spin(20);
-    EXPECT_EQ(form->commandState().CmdId, 0);
+    EXPECT_EQ(form->link().command().CmdId, 0);
     EXPECT_TRUE(asleep());
 
     // A report arriving while asleep is decoded and answered as on a running tick.
     pty.write({0xAA, 0x24, 0x1E, 0x13}); // background level 30: completes the connection
     EXPECT_EQ(pty.read(1, 500), std::vector<std::uint8_t>{0xAA});
     spin(20);
-    EXPECT_TRUE(form->panel().isEnabled(Control::Mute));
+    EXPECT_TRUE(form->view().mute()->isEnabled());
     EXPECT_TRUE(asleep());
 
     // An unanswered command keeps it awake through every resend to the give-up.
@@ -70,7 +71,7 @@ TEST_F(RunTimerTest, ATimerStoppedFromOutsideStaysStopped)
     form->menu().action(MenuEntry::Connect)->trigger();
     spin(30);
     EXPECT_FALSE(form->runTimer().isActive());
-    EXPECT_EQ(form->commandState().ReplyTicks, 100); // nobody ticked
+    EXPECT_EQ(form->link().command().ReplyTicks, 100); // nobody ticked
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // pseudo-terminal, through the window's own serial port and 1 ms timer.
 #include "app/form1.h"
 #include "link/serialport.h"
+#include "panel/commandbutton.h"
 #include "panel/levelslider.h"
 #include "panel/panelview.h"
 #include "params/labeltext.h"
@@ -55,7 +56,9 @@ struct SimFixture : ::testing::Test
 
     void bind(const QString &path) { form->serialPort()->bindings().bind(kSimPort, path); }
     WidgetPanel &panel() { return form->panel(); }
-    bool online() { return panel().isEnabled(Control::Mute); }
+    // What the window shows: Mute enabled only online, the connect entry while it is offered.
+    bool online() { return form->view().mute()->isEnabled(); }
+    bool connectOffered() { return form->menu().action(MenuEntry::Connect)->isEnabled(); }
 
     void connect()
     {
@@ -76,7 +79,7 @@ struct SimFixture : ::testing::Test
                 10000))
             return false;
         spin(50);
-        return waitFor([&] { return form->commandState().CmdId == 0; }, 3000);
+        return waitFor([&] { return form->link().command().CmdId == 0; }, 3000);
     }
 
     // Waits until nothing is pending at the panel and no byte is left crossing the line either
@@ -86,7 +89,7 @@ struct SimFixture : ::testing::Test
     {
         return waitFor(
             [&] {
-                return form->commandState().CmdId == 0 &&
+                return form->link().command().CmdId == 0 &&
                        simulator.request(QStringLiteral("line")) == QLatin1String("OK 0") &&
                        simulator.request(QStringLiteral("queue")) == QLatin1String("OK 0");
             },

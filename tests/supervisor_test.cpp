@@ -49,9 +49,10 @@ TEST_F(SupervisorTest, AnUnansweredCommandGoesOutTenTimesThenGivesUpOnce)
         EXPECT_EQ(f, kMusic40);
     EXPECT_EQ(gaveUpAt, 1900);
     EXPECT_EQ(rig.errors, 1);
-    EXPECT_EQ(rig.panel.messages, QStringList{QStringLiteral("数据发送失败！！！")});
-    EXPECT_EQ(rig.offlines, 1);
-    EXPECT_FALSE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("数据发送失败！！！")});
+    EXPECT_EQ(rig.offlines(), 1);
+    EXPECT_FALSE(rig.link.online());
+    EXPECT_EQ(rig.link.state(), LinkState::Offline); // connecting is not offered again
     EXPECT_EQ(rig.cmd.CmdId, 0);
     EXPECT_EQ(rig.cmd.RetryLeft, 0);
     EXPECT_EQ(rig.cmd.ReplyTicks, 0);
@@ -67,9 +68,9 @@ TEST_F(SupervisorTest, AnAcknowledgementAfterTheThirdResendEndsTheSchedule)
     });
     EXPECT_EQ(sentAtTick, (std::vector<int>{0, 100, 300, 500}));
     EXPECT_EQ(rig.errors, 0);
-    EXPECT_TRUE(rig.panel.messages.isEmpty());
+    EXPECT_TRUE(rig.messages.isEmpty());
     EXPECT_EQ(rig.cmd.CmdId, 0);
-    EXPECT_TRUE(rig.panel.isEnabled(Control::Mute));
+    EXPECT_TRUE(rig.link.online());
 }
 
 TEST_F(SupervisorTest, AnAcknowledgementOnTheLastTickStillWins)
@@ -111,9 +112,9 @@ TEST_F(SupervisorTest, ATickDuringTheGiveUpMessageDoesNothing)
 {
     struct NestingRig : LinkRig
     {
-        void ShowError() override
+        void showMessage(Message message) override
         {
-            LinkRig::ShowError();
+            LinkRig::showMessage(message);
             tick(500); // the modal box lets ticks through
         }
     } nested;
@@ -122,7 +123,7 @@ TEST_F(SupervisorTest, ATickDuringTheGiveUpMessageDoesNothing)
     nested.tick(1900);
     EXPECT_EQ(nested.errors, 1);
     EXPECT_EQ(nested.frames().size(), 10u);
-    EXPECT_EQ(nested.offlines, 1);
+    EXPECT_EQ(nested.offlines(), 1);
 }
 
 TEST_F(SupervisorTest, AQuietBurstIsDecodedOnTheFirstUnchangedLook)
@@ -185,7 +186,12 @@ TEST_F(SupervisorTest, AFailedResendIsHandedOn)
     rig.tx.issue(32, 40);
     rig.port.writeError = PortError::DeviceLost;
     rig.tick(100);
-    EXPECT_EQ(rig.failures, std::vector<PortError>{PortError::DeviceLost});
+    // The link's failure path took it: one message, the command forgotten, connecting offered.
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("数据发送失败！！！")});
+    EXPECT_EQ(rig.cmd.CmdId, 0);
+    EXPECT_EQ(rig.link.state(), LinkState::Closed);
+    rig.tick(3000);
+    EXPECT_EQ(rig.errors, 1);
 }
 
 } // namespace

@@ -17,7 +17,7 @@ struct Text1Test : FormFixture
     // Types `text` into the box, chooses the connect entry and says what came of it.
     void connectWith(const QString &text)
     {
-        form->connection().disconnect();
+        form->link().disconnect();
         port = FakePort();
         messages.clear();
         box()->setText(text);
@@ -65,14 +65,14 @@ TEST_F(Text1Test, TheBoxTakesTwoCharacters)
 
 TEST_F(Text1Test, APortHeldElsewhereIsSaidOnce)
 {
-    form->connection().disconnect();
+    form->link().disconnect();
     port = FakePort();
     port.openError = PortError::AlreadyOpen;
     box()->setText(QStringLiteral("5"));
     form->menu().action(MenuEntry::Connect)->trigger();
     EXPECT_EQ(messages, QStringList{QStringLiteral("端口已打开！！！")});
     EXPECT_TRUE(port.writes.empty());
-    EXPECT_FALSE(form->panel().isEnabled(Control::Mute));
+    EXPECT_FALSE(form->view().mute()->isEnabled());
 }
 
 } // namespace

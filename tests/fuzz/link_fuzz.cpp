@@ -51,9 +51,9 @@ struct Harness
     // Back to a freshly started panel with nothing open.
     void reset()
     {
-        form.connection().disconnect();
+        form.link().disconnect();
         port = test::FakePort();
-        form.receiveState() = ReceiveState();
+        form.link().receiveState() = ReceiveState();
         form.view().text1()->setText(QStringLiteral("5"));
         messages = 0;
     }
@@ -80,16 +80,22 @@ struct Harness
     void checkPanel()
     {
         WidgetPanel &panel = form.panel();
-        const CommandState &cmd = form.commandState();
+        const CommandState &cmd = form.link().command();
         require(cmd.CmdId <= kParameterCount, "pending command id", cmd.CmdId);
         if (cmd.CmdId != 0)
             require(isSendable(cmd.CmdId - 1, cmd.CmdValue), "pending command value", cmd.CmdValue);
         require(cmd.RetryLeft <= Transmitter::kTransmissions, "transmissions left", cmd.RetryLeft);
         require(cmd.ReplyTicks >= 0 && cmd.ReplyTicks <= Transmitter::kResendReplyTicks,
                 "reply wait", cmd.ReplyTicks);
-        // Online only once a connection completed.
-        if (panel.isEnabled(Control::Mute))
-            require(!panel.isEnabled(Control::MenuConnect), "online means connected");
+        // The window shows the link's state: online only once a connection completed.
+        const LinkState state = form.link().state();
+        const bool muteEnabled = form.view().mute()->isEnabled();
+        const bool connectOffered = form.menu().action(MenuEntry::Connect)->isEnabled();
+        require(muteEnabled == (state == LinkState::Online), "Mute shows the state", int(state));
+        require(connectOffered == offersConnect(state), "connect entry shows the state",
+                int(state));
+        if (muteEnabled)
+            require(!connectOffered, "online means connected");
         require(form.isEnabled(), "window enabled between events");
 
         for (int id : sliderIds) {
@@ -159,11 +165,11 @@ void step(Harness &h, Script &s)
     case 3:
     case 4: // time passes
         for (int i = s.next() % 8 + 1; i > 0; --i)
-            h.form.supervisor().RunTimer_Timer();
+            h.form.link().tick();
         break;
     case 5: // a long wait: resends and the give-up
         for (int i = (s.next() % 20 + 1) * 100; i > 0; --i)
-            h.form.supervisor().RunTimer_Timer();
+            h.form.link().tick();
         break;
     case 6: { // a slider moved by the user
         LevelSlider *slider = view.slider(h.sliderIds[s.next() % h.sliderIds.size()]);
@@ -217,14 +223,14 @@ void step(Harness &h, Script &s)
         break;
     }
     case 11: // disconnect
-        h.form.connection().disconnect();
+        h.form.link().disconnect();
         break;
     case 12: // the device goes away: a write fails, or the port reports the loss
         if (s.next() % 2) {
             h.port.writeError = PortError::DeviceLost;
         } else if (h.port.open) {
             h.port.open = false;
-            h.form.handlePortLost();
+            h.form.link().deviceLost();
         }
         break;
     }

@@ -1,7 +1,7 @@
 // Fuzz target: the preset-file reader. Whatever the bytes, reading either refuses them with a
 // reason or yields a preset whose every value is valid, that writes back to the same preset,
 // and that puts every control of a panel inside its range.
-#include "fakepanel.h"
+#include "params/panelmodel.h"
 #include "params/preset.h"
 
 #include <cstdio>
@@ -26,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     PresetProblem problem{};
     const std::optional<Preset> preset = readPreset(text, &problem);
     if (!preset) {
-        check(!problem.text(true).isEmpty() && !problem.text(false).isEmpty(), "a reason is given");
+        check(!problem.text(Language::Chinese).isEmpty() &&
+                  !problem.text(Language::English).isEmpty(),
+              "a reason is given");
         return 0;
     }
     for (int id : presetIds())
@@ -34,10 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::optional<Preset> again = readPreset(writePreset(*preset));
     check(again && *again == *preset, "write and read again gives the same preset");
 
-    test::FakePanel panel;
+    PanelModel panel;
     applyPreset(panel, *preset);
-    for (const auto &[id, s] : panel.sliders)
-        check(s.value >= s.min && s.value <= s.max, "slider inside its range");
+    for (const Parameter &p : parameters())
+        if (p.kind == ControlKind::Slider)
+            check(panel.sliderValue(p.wireId) >= panel.sliderMin(p.wireId) &&
+                      panel.sliderValue(p.wireId) <= panel.sliderMax(p.wireId),
+                  "slider inside its range");
     check(capturePreset(panel) == *preset, "the panel shows the preset");
     return 0;
 }

@@ -1,13 +1,11 @@
-#include "params/presetpush.h"
+#include "link/presetpush.h"
 
 #include "params/parametermap.h"
 #include "params/preset.h"
 
 namespace qj {
 
-PresetPush::PresetPush(PanelAccess &panel, Transmitter &transmitter)
-    : m_panel(panel), m_transmitter(transmitter)
-{}
+PresetPush::PresetPush(Link &link) : m_link(link) {}
 
 PresetPush::State PresetPush::start(std::vector<std::pair<int, int>> changes)
 {
@@ -15,7 +13,7 @@ PresetPush::State PresetPush::start(std::vector<std::pair<int, int>> changes)
     m_next = 0;
     m_acknowledged = 0;
     m_state = State::Running;
-    if (!m_panel.isEnabled(Control::Mute))
+    if (!m_link.online())
         return finish(State::Stopped);
     return sendNext();
 }
@@ -24,13 +22,13 @@ PresetPush::State PresetPush::poll()
 {
     if (m_state != State::Running)
         return State::Idle;
-    if (!m_panel.isEnabled(Control::Mute))
+    if (!m_link.online())
         return finish(State::Stopped);
-    if (m_transmitter.state().CmdId != 0)
+    if (m_link.commandPending())
         return State::Running; // still waiting: the tick resends or gives up
-    if (m_transmitter.commands() != m_issuedAs) {
+    if (m_link.transmitter().commands() != m_issuedAs) {
         const auto [wireId, value] = m_changes[m_next - 1];
-        if (capturePreset(m_panel).values[static_cast<std::size_t>(wireId)] == value) {
+        if (capturePreset(m_link.panel()).values[static_cast<std::size_t>(wireId)] == value) {
             --m_next; // ours was replaced before it was taken: again
             return sendNext();
         }
@@ -51,10 +49,10 @@ PresetPush::State PresetPush::sendNext()
     if (m_next >= m_changes.size())
         return finish(State::Done);
     const auto [wireId, value] = m_changes[m_next++];
-    m_transmitter.issue(parameter(wireId).cmdId(), static_cast<std::uint8_t>(value));
-    m_issuedAs = m_transmitter.commands();
+    m_link.issue(parameter(wireId).cmdId(), static_cast<std::uint8_t>(value));
+    m_issuedAs = m_link.transmitter().commands();
     // A write that failed has taken the panel offline already.
-    if (!m_panel.isEnabled(Control::Mute))
+    if (!m_link.online())
         return finish(State::Stopped);
     return State::Running;
 }

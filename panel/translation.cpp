@@ -1,11 +1,11 @@
-#include "panel/language.h"
+#include "panel/translation.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
 namespace qj {
 
-QStringList Language::searchDirectories()
+QStringList Translation::searchDirectories()
 {
     const QString bin = QCoreApplication::applicationDirPath();
     return {
@@ -15,9 +15,9 @@ QStringList Language::searchDirectories()
     };
 }
 
-Language::Language(QStringList directories) : m_directories(std::move(directories)) {}
+Translation::Translation(QStringList directories) : m_directories(std::move(directories)) {}
 
-bool Language::setEnglish(bool english)
+bool Translation::setEnglish(bool english)
 {
     if (english == m_installed)
         return true;

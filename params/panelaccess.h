@@ -8,10 +8,9 @@ namespace qj {
 
 enum class ButtonColour { Face, Red, Green };
 
-// Controls other than the sliders and the button groups.
+// The controls that are neither sliders nor button groups. Each has its own Enabled flag, which
+// the program clears around a change it makes itself, so the control's handler sends nothing.
 enum class Control {
-    Mute,
-    MenuConnect,
     SuperBass,
     SubwoofPhase,
     SurroundMode1,
@@ -20,10 +19,10 @@ enum class Control {
     MaxMicVolume,
 };
 
-// The window as the link and the control handlers see it. The widgets hold the panel's state;
-// this is the narrow way in, so the protocol engine never touches a widget and tests can put
-// a model in its place. Sliders and value labels are addressed by the wire id of their
-// parameter (the limit spinners' labels by 29 and 30).
+// The panel's controls as the link and the control handlers see them: the widgets, or a model of
+// them in a headless client and in the engine's tests. Sliders and value labels are addressed by
+// the wire id of their parameter (the limit spinners' labels by 29 and 30). Whether the panel is
+// online is the link's own state, not a control's.
 class PanelAccess
 {
 public:
@@ -48,7 +47,7 @@ public:
     virtual ButtonColour muteColour() const = 0;
     virtual void setMuteColour(ButtonColour colour) = 0;
 
-    // A control's own Enabled (not its window's): Mute's is the online flag.
+    // A control's own Enabled (not its window's).
     virtual bool isEnabled(Control control) const = 0;
     virtual void setEnabled(Control control, bool enabled) = 0;
 
@@ -58,25 +57,9 @@ public:
     virtual int value(Control control) const = 0;
     virtual void setValue(Control control, int value) = 0;
 
-    // The window as a whole, the status lamp and the language marker.
+    // The window as a whole: disabled while the offline procedure runs, so no user input comes
+    // between its steps.
     virtual void setWindowEnabled(bool enabled) = 0;
-    virtual QString statusCaption() const = 0;
-    virtual void setStatusCaption(const QString &text) = 0;
-    virtual QString menuOpenFileCaption() const = 0;
-
-    // A modal message box: the text, one OK button, no icon, title "QJ".
-    virtual void showMessage(const QString &text) = 0;
 };
-
-} // namespace qj
-
-namespace qj {
-
-// The panel speaks Chinese exactly while the open-file menu entry carries its Chinese caption;
-// asked afresh for every text.
-inline bool speaksChinese(const PanelAccess &panel)
-{
-    return panel.menuOpenFileCaption() == QStringLiteral("打开文件");
-}
 
 } // namespace qj

@@ -7,7 +7,7 @@ namespace qj {
 
 // The window's captions are written in Simplified Chinese; English comes from a translation
 // file installed on the application. Removing it brings the Chinese captions back.
-class Language
+class Translation
 {
 public:
     static constexpr char kEnglishFile[] = "qj-panel_en"; // .qm beside the program
@@ -15,7 +15,7 @@ public:
     // Where the translation file is looked for, in order.
     static QStringList searchDirectories();
 
-    explicit Language(QStringList directories = searchDirectories());
+    explicit Translation(QStringList directories = searchDirectories());
 
     bool english() const { return m_installed; }
     // Where to look for the translation file the next time English is asked for.

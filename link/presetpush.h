@@ -1,7 +1,6 @@
 #pragma once
 
-#include "link/panelaccess.h"
-#include "link/transmitter.h"
+#include "link/link.h"
 
 #include <vector>
 
@@ -17,7 +16,7 @@ class PresetPush
 public:
     enum class State { Idle, Running, Done, Stopped };
 
-    PresetPush(PanelAccess &panel, Transmitter &transmitter);
+    explicit PresetPush(Link &link);
 
     // Sends the first change at once (nothing to send: Done at once).
     State start(std::vector<std::pair<int, int>> changes);
@@ -39,8 +38,7 @@ private:
     State sendNext();
     State finish(State outcome);
 
-    PanelAccess &m_panel;
-    Transmitter &m_transmitter;
+    Link &m_link;
     std::vector<std::pair<int, int>> m_changes;
     std::size_t m_next = 0;
     std::uint32_t m_issuedAs = 0; // the transmitter's command count just after our send

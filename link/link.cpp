@@ -1,0 +1,122 @@
+#include "link/link.h"
+
+#include "link/linklog.h"
+#include "params/offlinedefaults.h"
+
+namespace qj {
+
+Link::Link(Port &port, PanelAccess &panel, LinkHost &host)
+    : m_port(port), m_panel(panel), m_host(host), m_transmitter(port, m_command),
+      m_reports(panel, [this] { goOnline(); }),
+      m_decoder(port, m_receive, m_reports, m_transmitter),
+      m_supervisor(port, m_transmitter, m_receive, m_decoder, [this] { giveUp(); }),
+      m_connection(port, m_transmitter, host), m_sliders(panel, *this), m_buttons(panel, *this),
+      m_spinners(panel)
+{
+    m_transmitter.setFailureHandler([this](PortError error) { writeFailed(error); });
+}
+
+void Link::setState(LinkState state, Announce announce)
+{
+    if (state != m_state)
+        qCInfo(lcLink, "%s -> %s", linkStateName(m_state), linkStateName(state));
+    else if (announce == Announce::OnChange)
+        return;
+    m_state = state;
+    m_host.linkStateChanged(state);
+}
+
+void Link::OffLineStatus()
+{
+    // The window takes no input until the last step.
+    m_panel.setWindowEnabled(false);
+    showOfflineDefaults(m_panel);
+    // Not online from here on. The steps above still saw the panel as it was: a box or option
+    // they changed while online issued its command, which is forgotten next.
+    m_panel.setMuteColour(ButtonColour::Face);
+    setState(m_state == LinkState::Online ? LinkState::Offline : m_state, Announce::Always);
+    m_command.clear();
+    m_panel.setWindowEnabled(true);
+}
+
+void Link::connect(int number)
+{
+    if (m_connection.connect(number) && m_state == LinkState::Closed)
+        setState(LinkState::Connecting);
+}
+
+void Link::disconnect()
+{
+    if (m_port.portOpen()) {
+        m_port.setPortOpen(false);
+        setState(LinkState::Closed);
+    }
+    OffLineStatus();
+}
+
+void Link::goOnline()
+{
+    if (offersConnect(m_state))
+        setState(LinkState::Online);
+}
+
+void Link::issue(std::uint8_t cmdId, std::uint8_t value)
+{
+    m_transmitter.issue(cmdId, value);
+}
+
+void Link::controlChanged(Control control)
+{
+    switch (control) {
+    case Control::SuperBass:
+    case Control::SubwoofPhase:
+        m_buttons.CheckBoxClick(control);
+        return;
+    case Control::SurroundMode1:
+    case Control::SurroundMode2:
+        m_buttons.OptionClick(control);
+        return;
+    case Control::MaxMusicVolume:
+    case Control::MaxMicVolume:
+        m_spinners.Change(control);
+        return;
+    }
+}
+
+// The link fails in three ways. The give-up leaves the port open; a failed write and a lost
+// device leave it closed, so connecting is offered again.
+
+void Link::giveUp()
+{
+    // The tenth transmission went unanswered. The command stays in place while the message is
+    // open; the tick does not run again meanwhile.
+    qCInfo(lcLink, "gave up: command %d value %d unanswered after %d transmissions",
+           m_command.CmdId, m_command.CmdValue, Transmitter::kTransmissions);
+    m_host.showMessage(Message::SendFailed);
+    OffLineStatus();
+}
+
+void Link::writeFailed(PortError error)
+{
+    qCInfo(lcLink, "a write failed (%d)", static_cast<int>(error));
+    // The port refused a command or a reply byte and has closed. Forget the command before the
+    // modal message, whose event loop keeps the tick running: it would otherwise count the
+    // command down, resend it into nothing and report the same failure a second time.
+    clear();
+    m_host.showMessage(Message::SendFailed);
+    setState(LinkState::Closed);
+    OffLineStatus();
+}
+
+void Link::deviceLost()
+{
+    // The port is gone, so the pending command can never be acknowledged: forgotten first, as
+    // for a failed write.
+    qCInfo(lcLink, "the device went away");
+    clear();
+    m_host.showMessage(Message::DeviceOffline);
+    setState(LinkState::Closed);
+    OffLineStatus();
+}
+
+} // namespace qj

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+namespace qj {
+
+struct PresetProblem;
+
+// The language of the status and message texts. The window switches it with its captions, so
+// the texts are English exactly when the open-file entry does not read "打开文件".
+enum class Language { Chinese, English };
+
+// The status lamp's texts.
+enum class Status {
+    Offline,   // "当前状态：脱机" / "Status：offline"
+    Connected, // "当前状态：联机" / "State：Connect"
+};
+QString statusText(Status status, Language language);
+// While a preset goes out; short, the lamp is narrow: "发送 3/12" / "Sending 3/12".
+QString sendingText(int current, int total, Language language);
+
+// The messages the link asks for by kind; each is shown in a box of its own.
+enum class Message {
+    SendFailed,      // a command went unanswered, or the port refused a write
+    PortInvalid,     // the port number is refused or names no device (always Chinese)
+    PortAlreadyOpen, // the port is open already or held by another program (always Chinese)
+    AccessDenied,    // the device exists but this user may not open it
+    NoPort,          // no serial port found
+    SelectPort,      // no port chosen
+    DeviceOffline,   // the device went away
+};
+// `device` names the device for AccessDenied; the other texts ignore it.
+QString messageText(Message message, Language language, const QString &device = QString());
+
+// The preset menu's messages.
+QString pushStoppedText(int sent, int total, Language language);
+QString openFailedText(const QString &file, const QString &reason, Language language);
+QString presetRejectedText(const QString &file, const PresetProblem &problem, Language language);
+QString saveFailedText(const QString &file, const QString &reason, Language language);
+// Only ever shown while the texts are Chinese, so it carries both.
+QString noEnglishText(const QString &translationFile);
+
+} // namespace qj
