@@ -47,6 +47,64 @@ int litValue(const PanelAccess &panel, Group group)
     return groupValue(group, g.offlineChoice);
 }
 
+// What the JSON reader found wrong, in the person's language (Qt's own texts are English).
+QString jsonErrorText(int error, bool chinese)
+{
+    struct Row
+    {
+        QJsonParseError::ParseError error;
+        const char16_t *chinese;
+        const char16_t *english;
+    };
+    static constexpr Row kRows[] = {
+        {QJsonParseError::UnterminatedObject, u"对象没有以 } 结束",
+         u"an object is not closed by }"},
+        {QJsonParseError::MissingNameSeparator, u"名称后面缺少冒号",
+         u"a colon is missing after a name"},
+        {QJsonParseError::UnterminatedArray, u"列表没有以 ] 结束", u"a list is not closed by ]"},
+        {QJsonParseError::MissingValueSeparator, u"两项之间缺少逗号",
+         u"a comma is missing between two items"},
+        {QJsonParseError::IllegalValue, u"这里不是有效的值", u"this is not a valid value"},
+        {QJsonParseError::TerminationByNumber, u"文件在一个数字中间结束",
+         u"the file ends inside a number"},
+        {QJsonParseError::IllegalNumber, u"数字无效", u"the number is not valid"},
+        {QJsonParseError::IllegalEscapeSequence, u"转义序列无效",
+         u"the escape sequence is not valid"},
+        {QJsonParseError::IllegalUTF8String, u"文字不是有效的 UTF-8",
+         u"the text is not valid UTF-8"},
+        {QJsonParseError::UnterminatedString, u"文字缺少结尾的引号",
+         u"a text has no closing quote"},
+        {QJsonParseError::MissingObject, u"这里应当是一个对象", u"an object is expected here"},
+        {QJsonParseError::DeepNesting, u"嵌套层次太深", u"it is nested too deeply"},
+        {QJsonParseError::DocumentTooLarge, u"内容太多", u"there is too much of it"},
+        {QJsonParseError::GarbageAtEnd, u"结尾后面还有多余的内容", u"there is more after the end"},
+    };
+    for (const Row &row : kRows)
+        if (row.error == error)
+            return QString::fromUtf16(chinese ? row.chinese : row.english);
+    return chinese ? QStringLiteral("错误 %1").arg(error) : QStringLiteral("error %1").arg(error);
+}
+
+// A value as it stands in the file: text in quotes, so "1" is not taken for the number 1.
+QString jsonText(const QJsonValue &value)
+{
+    if (value.isUndefined())
+        return {};
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2)); // without the brackets
+}
+
+// Where a byte offset lies, as an editor shows it: 1-based line and column, the column
+// counted in characters.
+void placeOffset(const QByteArray &text, qint64 offset, PresetProblem &problem)
+{
+    const qsizetype end = static_cast<qsizetype>(std::clamp<qint64>(offset, 0, text.size()));
+    const qsizetype lineStart = end == 0 ? 0 : text.lastIndexOf('\n', end - 1) + 1;
+    problem.line = static_cast<int>(text.left(lineStart).count('\n')) + 1;
+    problem.column =
+        static_cast<int>(QString::fromUtf8(text.mid(lineStart, end - lineStart)).size()) + 1;
+}
+
 } // namespace
 
 const std::vector<int> &presetIds()
@@ -179,35 +237,47 @@ std::optional<Preset> readPreset(const QByteArray &text, PresetProblem *problem)
             *problem = {kind, name, value};
         return std::optional<Preset>();
     };
+    if (text.isEmpty())
+        return fail(PresetProblem::Empty);
     if (text.size() > Preset::kMaxFileSize)
         return fail(PresetProblem::TooLarge, {}, text.size());
 
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return fail(PresetProblem::NotJson, parseError.errorString(), parseError.offset);
+    if (parseError.error != QJsonParseError::NoError) {
+        if (problem) {
+            *problem = {PresetProblem::NotJson, {}, parseError.error};
+            // The reader stops one character past the one it could not take, except that it
+            // stops on the first character after the end.
+            const bool past = parseError.error != QJsonParseError::GarbageAtEnd;
+            placeOffset(text, parseError.offset - (past ? 1 : 0), *problem);
+        }
+        return std::nullopt;
+    }
     const QJsonObject root = doc.object();
     if (!doc.isObject() || root.value(QStringLiteral("format")).toString() != kFormat)
         return fail(PresetProblem::NotAPreset);
     const QJsonValue version = root.value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() != Preset::kVersion)
-        return fail(PresetProblem::UnknownVersion, version.toVariant().toString());
+        return fail(PresetProblem::UnknownVersion, jsonText(version));
     const QJsonValue list = root.value(QStringLiteral("parameters"));
     if (!list.isArray())
-        return fail(PresetProblem::BadEntry, QStringLiteral("parameters"));
+        return fail(PresetProblem::NoParameterList);
 
     Preset preset;
     std::array<bool, kParameterCount> seen{};
     auto isInteger = [](const QJsonValue &v) {
         return v.isDouble() && v.toDouble() == static_cast<double>(v.toInteger());
     };
+    qint64 position = 0;
     for (const QJsonValue &entryValue : list.toArray()) {
+        ++position;
         const QJsonObject entry = entryValue.toObject();
         const QJsonValue name = entry.value(QStringLiteral("name"));
         const QJsonValue id = entry.value(QStringLiteral("wireId"));
         const QJsonValue value = entry.value(QStringLiteral("value"));
         if (!entryValue.isObject() || !name.isString() || !isInteger(id) || !isInteger(value))
-            return fail(PresetProblem::BadEntry, name.toString());
+            return fail(PresetProblem::BadEntry, name.toString(), position);
         const qint64 wireId = id.toInteger();
         if (wireId < 0 || wireId >= kParameterCount || !inPreset(int(wireId)))
             return fail(PresetProblem::UnknownParameter, name.toString(), wireId);
@@ -260,19 +330,42 @@ QString PresetProblem::text(bool chinese) const
     const QString n = name;
     const QString v = QString::number(value);
     switch (kind) {
-    case TooLarge:
-        return chinese ? QStringLiteral("文件太大（%1 字节），不是预设文件。").arg(v)
-                       : QStringLiteral("The file is too large (%1 bytes) to be a preset.").arg(v);
+    case Empty:
+        return chinese ? QStringLiteral("文件是空的。") : QStringLiteral("The file is empty.");
+    case TooLarge: {
+        const QString limit = QString::number(Preset::kMaxFileSize);
+        if (value < 0)
+            return chinese ? QStringLiteral("文件超过预设文件的上限 %1 字节。").arg(limit)
+                           : QStringLiteral("The file is larger than the %1 bytes a preset may "
+                                            "have.")
+                                 .arg(limit);
+        return chinese
+                   ? QStringLiteral("文件有 %1 字节，超过预设文件的上限 %2 字节。").arg(v, limit)
+                   : QStringLiteral("The file has %1 bytes, more than the %2 bytes a preset "
+                                    "may have.")
+                         .arg(v, limit);
+    }
     case NotJson:
-        return chinese ? QStringLiteral("文件格式错误（第 %1 字节处：%2）。").arg(v, n)
-                       : QStringLiteral("The file is malformed (at byte %1: %2).").arg(v, n);
+        return (chinese ? QStringLiteral("文件格式错误（第 %1 行第 %2 列：%3）。")
+                        : QStringLiteral("The file is malformed (line %1, column %2: %3)."))
+            .arg(QString::number(line), QString::number(column),
+                 jsonErrorText(static_cast<int>(value), chinese));
     case NotAPreset:
         return chinese ? QStringLiteral("这不是 QJ 预设文件。")
                        : QStringLiteral("This is not a QJ preset file.");
     case UnknownVersion:
+        if (n.isEmpty())
+            return chinese ? QStringLiteral("预设文件没有版本号。")
+                           : QStringLiteral("The preset file names no version.");
         return chinese ? QStringLiteral("不支持的预设文件版本：%1。").arg(n)
                        : QStringLiteral("Unknown preset file version: %1.").arg(n);
+    case NoParameterList:
+        return chinese ? QStringLiteral("预设文件中没有参数列表。")
+                       : QStringLiteral("The preset file has no list of parameters.");
     case BadEntry:
+        if (n.isEmpty())
+            return chinese ? QStringLiteral("预设文件的第 %1 项格式错误。").arg(v)
+                           : QStringLiteral("Entry %1 of the preset is malformed.").arg(v);
         return chinese ? QStringLiteral("预设文件中有一项格式错误（%1）。").arg(n)
                        : QStringLiteral("A preset entry is malformed (%1).").arg(n);
     case UnknownParameter:

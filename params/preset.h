@@ -34,11 +34,13 @@ bool validPresetValue(int wireId, int value);
 struct PresetProblem
 {
     enum Kind {
-        TooLarge,
-        NotJson,
+        Empty,
+        TooLarge, // value: the file's size, -1 when it cannot be told (a device, a pipe)
+        NotJson,  // value: the parse error's code; line and column: where it is
         NotAPreset,
-        UnknownVersion,
-        BadEntry,
+        UnknownVersion, // name: the version as written, empty when there is none
+        NoParameterList,
+        BadEntry, // name: the entry's name when it has one; value: its place in the list
         UnknownParameter,
         NameMismatch,
         Duplicate,
@@ -49,6 +51,8 @@ struct PresetProblem
     Kind kind;
     QString name; // the parameter concerned, when there is one
     qint64 value = 0;
+    int line = 0; // 1-based, where the text stops being JSON
+    int column = 0;
 
     // A clear sentence for the person who chose the file.
     QString text(bool chinese) const;
