@@ -1,10 +1,8 @@
 #include "app/presetmenu.h"
 
+#include "app/presetfile.h"
 #include "panel/offlinestatus.h"
 #include "params/parametermap.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <set>
@@ -19,11 +17,8 @@ PresetMenu::PresetMenu(PanelAccess &panel, Transmitter &transmitter, Texts &text
 
 bool PresetMenu::saveFile(const QString &path)
 {
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
-    QSaveFile file(path);
-    const QByteArray text = writePreset(capturePreset(m_panel));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        m_menuTexts.ShowSaveFailed(path, file.errorString());
+    if (const FileProblem problem = PresetFile::write(path, writePreset(capturePreset(m_panel)))) {
+        m_menuTexts.ShowSaveFailed(path, problem);
         return false;
     }
     return true;
@@ -31,21 +26,17 @@ bool PresetMenu::saveFile(const QString &path)
 
 bool PresetMenu::openFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_menuTexts.ShowOpenFailed(path, file.errorString());
-        return false;
-    }
-    // One byte more than a preset may have, so an oversized file is told apart without
-    // reading all of it.
-    const QByteArray text = file.read(Preset::kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        m_menuTexts.ShowOpenFailed(path, file.errorString());
+    const PresetFile::Contents file = PresetFile::read(path, Preset::kMaxFileSize);
+    if (file.problem) {
+        m_menuTexts.ShowOpenFailed(path, file.problem);
         return false;
     }
     PresetProblem problem{};
-    const std::optional<Preset> preset = readPreset(text, &problem);
+    const std::optional<Preset> preset = readPreset(file.bytes, &problem);
     if (!preset) {
+        // Only the start of an oversized file was read: its size is the file system's to tell.
+        if (problem.kind == PresetProblem::TooLarge)
+            problem.value = file.size;
         m_menuTexts.ShowPresetRejected(path, problem);
         return false;
     }

@@ -29,9 +29,10 @@ void MenuTexts::ShowPushStopped(int sent, int total)
             .arg(total));
 }
 
-void MenuTexts::ShowOpenFailed(const QString &file, const QString &reason)
+void MenuTexts::ShowOpenFailed(const QString &file, const FileProblem &problem)
 {
     const QString name = QDir::toNativeSeparators(file);
+    const QString reason = problem.text(chinese());
     m_panel.showMessage((chinese() ? QStringLiteral("无法打开预设文件“%1”：%2")
                                    : QStringLiteral("Cannot open the preset file \"%1\": %2"))
                             .arg(name, reason));
@@ -47,9 +48,10 @@ void MenuTexts::ShowPresetRejected(const QString &file, const PresetProblem &pro
                             .arg(name, problem.text(chinese())));
 }
 
-void MenuTexts::ShowSaveFailed(const QString &file, const QString &reason)
+void MenuTexts::ShowSaveFailed(const QString &file, const FileProblem &problem)
 {
     const QString name = QDir::toNativeSeparators(file);
+    const QString reason = problem.text(chinese());
     m_panel.showMessage((chinese() ? QStringLiteral("无法保存预设文件“%1”：%2")
                                    : QStringLiteral("Cannot save the preset file \"%1\": %2"))
                             .arg(name, reason));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/panelaccess.h"
+#include "panel/fileproblem.h"
 #include "params/preset.h"
 
 namespace qj {
@@ -16,9 +17,9 @@ public:
     QString sendingStatus(int current, int total) const; // "发送 3/12" / "Sending 3/12"
 
     void ShowPushStopped(int sent, int total);
-    void ShowOpenFailed(const QString &file, const QString &reason);
+    void ShowOpenFailed(const QString &file, const FileProblem &problem);
     void ShowPresetRejected(const QString &file, const PresetProblem &problem);
-    void ShowSaveFailed(const QString &file, const QString &reason);
+    void ShowSaveFailed(const QString &file, const FileProblem &problem);
     void ShowNoEnglish();
 
 private:

@@ -237,10 +237,10 @@ std::optional<Preset> readPreset(const QByteArray &text, PresetProblem *problem)
             *problem = {kind, name, value};
         return std::optional<Preset>();
     };
-    if (text.isEmpty())
-        return fail(PresetProblem::Empty);
     if (text.size() > Preset::kMaxFileSize)
         return fail(PresetProblem::TooLarge, {}, text.size());
+    if (text.trimmed().isEmpty()) // blank lines look empty in any editor
+        return fail(PresetProblem::Empty);
 
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);

@@ -143,6 +143,7 @@ TEST(Preset, EveryReasonIsToldInBothLanguages)
         const char *english;
     } cases[] = {
         {"empty", "", "文件是空的。", "The file is empty."},
+        {"blank", " \r\n\n\t", "文件是空的。", "The file is empty."},
         {"too large", QByteArray(70000, ' '), "文件有 70000 字节，超过预设文件的上限 65536 字节。",
          "The file has 70000 bytes, more than the 65536 bytes a preset may have."},
         {"no colon", "{\n  \"format\" \"x\"\n}",
