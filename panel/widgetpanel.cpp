@@ -5,6 +5,8 @@
 #include "panel/panelmenu.h"
 #include "panel/panelview.h"
 #include "panel/spinbutton.h"
+#include "panel/valueaccessible.h"
+#include "params/parametermap.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -76,8 +78,17 @@ QString WidgetPanel::displayCaption(int wireId) const
 
 void WidgetPanel::setDisplayCaption(int wireId, const QString &text)
 {
-    if (QLabel *label = m_view.display(wireId))
-        label->setText(text);
+    QLabel *label = m_view.display(wireId);
+    if (!label)
+        return;
+    label->setText(text);
+    // A screen reader tells the label's text as the control's value.
+    if (LevelSlider *s = m_view.slider(wireId))
+        ValueAccessible::announce(s);
+    else if (SpinButton *spinner = m_view.spinner(
+                 wireId == wire::kMaxMusicVolume ? Control::MaxMusicVolume : Control::MaxMicVolume);
+             spinner && spinner->valueLabel() == label)
+        ValueAccessible::announce(spinner);
 }
 
 ButtonColour WidgetPanel::buttonColour(Group group, int index) const

@@ -31,6 +31,7 @@ struct Parameter
     int max;
     LabelStyle style;
     std::string_view meaning;
+    const char *title; // what it sets, in the panel's words; translated in context qj::Parameter
 
     constexpr std::uint8_t cmdId() const { return static_cast<std::uint8_t>(wireId + 1); }
 };
