@@ -5,6 +5,8 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 namespace qj {
 
 namespace {

@@ -365,7 +365,8 @@ Karaoke模式：声道布局。
 回声模式：单声道或立体声回声。
 运行模式：让处理器调出用户记忆 User1 到 User5（仅联机时）。
 保存模式：只在面板上标出一个用户记忆，不发送给处理器。
-红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。</source>
+红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。
+把鼠标停在一个控件上，会显示它调整什么、数值范围和单位。</source>
         <translation>Source: the music source.
 Vocal cut: how the music channels are combined; L-R removes a voice in the centre.
 Key shift: raises or lowers the music key in semitones; #b (green) is the original key.
@@ -381,7 +382,8 @@ Karaoke: the channel layout.
 Echo: single or stereo echo.
 Recall: makes the processor recall user memory User1 to User5 (online only).
 Save to: marks a user memory on the panel only; the processor is not told.
-A red button is the current choice. While online every change goes to the processor at once; offline it changes the panel only.</translation>
+A red button is the current choice. While online every change goes to the processor at once; offline it changes the panel only.
+Rest the pointer on a control to see what it sets, its range and its unit.</translation>
     </message>
     <message>
         <source>键盘</source>
