@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
 
@@ -133,10 +132,9 @@ int main(int argc, char *argv[])
         };
         QObject::connect(&simulator, &qj::sim::SimLauncher::ptyReady, &form, bindSimulator);
         if (!simulator.start(options.simArguments)) {
-            QMessageBox::critical(nullptr, QStringLiteral("QJ"),
-                                  QCoreApplication::translate("main", "The virtual processor did "
-                                                                      "not start: %1")
-                                      .arg(simulator.errorString()));
+            // Told like every other message of the panel, in the language it speaks; qj-sim's
+            // own words have gone to standard error as well.
+            form.panel().showMessage(simulator.failure().text(form.link().language()));
             return 1;
         }
         bindSimulator(simulator.ptyPath());

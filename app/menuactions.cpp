@@ -54,7 +54,7 @@ void MenuActions::wire()
         {MenuEntry::Exit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
     };
     for (const auto &[entry, key] : keys)
-        m_parts.menu.action(entry)->setShortcut(key);
+        m_parts.menu.setKey(entry, key);
 }
 
 void MenuActions::setDialogs(std::unique_ptr<MenuDialogs> dialogs)

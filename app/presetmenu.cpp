@@ -3,9 +3,7 @@
 #include "panel/widgetpanel.h"
 #include "params/offlinedefaults.h"
 #include "params/parametermap.h"
-
-#include <QFile>
-#include <QSaveFile>
+#include "params/presetfile.h"
 
 #include <algorithm>
 #include <set>
@@ -17,11 +15,8 @@ PresetMenu::PresetMenu(Link &link, WidgetPanel &panel) : m_link(link), m_panel(p
 
 bool PresetMenu::saveFile(const QString &path)
 {
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
-    QSaveFile file(path);
-    const QByteArray text = writePreset(capturePreset(m_panel));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        m_panel.showMessage(saveFailedText(path, file.errorString(), m_link.language()));
+    if (const FileProblem problem = PresetFile::write(path, writePreset(capturePreset(m_panel)))) {
+        m_panel.showMessage(saveFailedText(path, problem, m_link.language()));
         return false;
     }
     return true;
@@ -29,21 +24,17 @@ bool PresetMenu::saveFile(const QString &path)
 
 bool PresetMenu::openFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_panel.showMessage(openFailedText(path, file.errorString(), m_link.language()));
-        return false;
-    }
-    // One byte more than a preset may have, so an oversized file is told apart without
-    // reading all of it.
-    const QByteArray text = file.read(Preset::kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        m_panel.showMessage(openFailedText(path, file.errorString(), m_link.language()));
+    const PresetFile::Contents file = PresetFile::read(path, Preset::kMaxFileSize);
+    if (file.problem) {
+        m_panel.showMessage(openFailedText(path, file.problem, m_link.language()));
         return false;
     }
     PresetProblem problem{};
-    const std::optional<Preset> preset = readPreset(text, &problem);
+    const std::optional<Preset> preset = readPreset(file.bytes, &problem);
     if (!preset) {
+        // Only the start of an oversized file was read: its size is the file system's to tell.
+        if (problem.kind == PresetProblem::TooLarge)
+            problem.value = file.size;
         m_panel.showMessage(presetRejectedText(path, problem, m_link.language()));
         return false;
     }

@@ -75,6 +75,21 @@ constexpr std::array<LabelRow, kHeadingCount> kHeadings{{
     {"Label19", QT_TRANSLATE_NOOP("qj::Panel", "保存模式：")},
 }};
 
+constexpr std::array<NamedByRow, kNamedByCount> kNamedBy{{
+    {"MusicSelect", "Label2"},
+    {"MusicVocal", "Label37"},
+    {"MusicPitch", "Label3"},
+    {"MaxMusicVolume", "Label10"},
+    {"MaxMicVolume", "Label11"},
+    {"SurroundMode1", "Label21"},
+    {"SurroundMode2", "Label21"},
+    {"FeedbackClass", "Label26"},
+    {"KaraokeMode", "Label18"},
+    {"EchoMode", "Label20"},
+    {"RunMode", "Label17"},
+    {"SaveMode", "Label19"},
+}};
+
 using M = MenuEntry;
 
 // The open-file caption tells which language the status and message texts go with
@@ -124,6 +139,11 @@ const std::array<SliderRow, kSliderCount> &sliderRows()
 const std::array<LabelRow, kHeadingCount> &headingRows()
 {
     return kHeadings;
+}
+
+const std::array<NamedByRow, kNamedByCount> &namedByRows()
+{
+    return kNamedBy;
 }
 
 const std::array<MenuRow, kMenuCount> &menuRows()

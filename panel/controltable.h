@@ -48,6 +48,23 @@ struct LabelRow
 inline constexpr int kHeadingCount = 18;
 const std::array<LabelRow, kHeadingCount> &headingRows();
 
+// Controls a caption names that is not their own, for a screen reader that cannot see where it
+// stands: a group's heading names each of its buttons ("音乐输入：DVD"), the surround heading
+// both options, a limit spinner's name label the spinner. A slider's name label is in its row.
+struct NamedByRow
+{
+    std::string_view control; // a button group stands for all its buttons
+    std::string_view label;   // one of headingRows()
+};
+
+inline constexpr int kNamedByCount = 12;
+const std::array<NamedByRow, kNamedByCount> &namedByRows();
+
+// Names of the controls that have no caption at all.
+inline constexpr char kPortNumberName[] = QT_TRANSLATE_NOOP("qj::Panel", "端口号");
+inline constexpr char kArrowUpName[] = QT_TRANSLATE_NOOP("qj::Panel", "增大");
+inline constexpr char kArrowDownName[] = QT_TRANSLATE_NOOP("qj::Panel", "减小");
+
 // The menu bar: nine entries side by side, none with sub-entries.
 enum class MenuEntry {
     OpenFile,

@@ -43,7 +43,8 @@ constexpr HelpSection kSections[] = {
                        "回声模式：单声道或立体声回声。\n"
                        "运行模式：让处理器调出用户记忆 User1 到 User5（仅联机时）。\n"
                        "保存模式：只在面板上标出一个用户记忆，不发送给处理器。\n"
-                       "红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。")},
+                       "红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。\n"
+                       "把鼠标停在一个控件上，会显示它调整什么、数值范围和单位。")},
     {QT_TRANSLATE_NOOP("qj::HelpWindow", "键盘"),
      QT_TRANSLATE_NOOP("qj::HelpWindow",
                        "Tab 和 Shift+Tab：在控件之间移动。\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLabel>
+#include <QPointer>
 #include <QSlider>
 
 namespace qj {
@@ -32,6 +34,12 @@ public:
     // Where the thumb stands now, in the slider's own coordinates.
     QRect thumbRect() const;
 
+    // The value label beside it: what a screen reader is told as the value's text.
+    QLabel *valueLabel() const { return m_valueLabel; }
+    void setValueLabel(QLabel *label) { m_valueLabel = label; }
+    // The parameter value the position stands for, Min + Max - position: the top is the largest.
+    int parameterValue() const { return minimum() + maximum() - sliderPosition(); }
+
 signals:
     void scrolled();
 
@@ -49,6 +57,7 @@ private:
     bool thumbReachedPointer() const;
 
     QString m_tipText;
+    QPointer<QLabel> m_valueLabel;
     SliderAction m_paging = SliderNoAction; // while a press beside the thumb is held
     int m_pointerY = 0;                     // where that press is now
 };

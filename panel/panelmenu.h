@@ -6,11 +6,13 @@
 #include <array>
 
 class QAction;
+class QKeySequence;
 class QMenuBar;
 
 namespace qj {
 
-// The nine menu entries, placed directly in the menu bar as actions without sub-menus.
+// The nine menu entries, placed directly in the menu bar as actions without sub-menus. Resting
+// the pointer on an entry shows its tip, with its key where it has one.
 class PanelMenu
 {
 public:
@@ -18,7 +20,10 @@ public:
 
     QAction *action(MenuEntry entry) const { return m_actions[static_cast<std::size_t>(entry)]; }
 
-    // The captions again, in the language now installed.
+    // Gives the entry a key; its tip names it.
+    void setKey(MenuEntry entry, const QKeySequence &key);
+
+    // The captions and tips again, in the language now installed.
     void retranslate();
 
     // The language of the status and message texts that goes with the captions: Chinese
@@ -26,6 +31,8 @@ public:
     Language textLanguage() const;
 
 private:
+    void describe(const MenuRow &row);
+
     std::array<QAction *, kMenuCount> m_actions{};
 };
 

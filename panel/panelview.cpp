@@ -1,11 +1,13 @@
 #include "panel/panelview.h"
 
 #include "panel/commandbutton.h"
+#include "panel/controlhelp.h"
 #include "panel/controltable.h"
 #include "panel/geometry.h"
 #include "panel/labelstyle.h"
 #include "panel/levelslider.h"
 #include "panel/spinbutton.h"
+#include "panel/valueaccessible.h"
 #include "panel/wholeareabutton.h"
 
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QToolButton>
 
 namespace qj {
 
@@ -36,11 +39,12 @@ struct SpinnerRow
 {
     Control control;
     int wireId;
+    int levelId; // the slider whose Max it sets
 };
 
 constexpr SpinnerRow kSpinners[] = {
-    {Control::MaxMusicVolume, wire::kMaxMusicVolume},
-    {Control::MaxMicVolume, wire::kMaxMicVolume},
+    {Control::MaxMusicVolume, wire::kMaxMusicVolume, wire::kMusicVolume},
+    {Control::MaxMicVolume, wire::kMaxMicVolume, wire::kMicVolume},
 };
 
 // Captions of the single buttons, check boxes and options, translated in this class's context.
@@ -62,6 +66,7 @@ constexpr CaptionRow kControlCaptions[] = {
 
 PanelView::PanelView(QWidget *parent) : QWidget(parent)
 {
+    ValueAccessible::install(); // before any control is asked for its interface
     setFixedSize(clientSize());
     addSliders();
     addGroups();
@@ -110,6 +115,9 @@ void PanelView::addSliders()
         slider->setGeometry(where.slider);
         connect(slider, &LevelSlider::scrolled, this,
                 [this, wireId] { emit sliderScrolled(wireId); });
+        // The music and microphone levels reach as far as their limit allows: so does the tip.
+        connect(slider, &QAbstractSlider::rangeChanged, this,
+                [this, wireId] { updateSliderTip(wireId); });
         m_sliders[wireId] = slider;
 
         auto *display = new QLabel(QString::fromLatin1(row.designCaption), this);
@@ -117,6 +125,7 @@ void PanelView::addSliders()
         display->setGeometry(where.display);
         styleValueLabel(*display, row.colours);
         m_displays[wireId] = display;
+        slider->setValueLabel(display);
 
         auto *nameLabel = new QLabel(this);
         nameLabel->setObjectName(nameOf(row.nameLabel));
@@ -185,6 +194,7 @@ void PanelView::addControls()
         QLabel *display = addLabel(name + QStringLiteral("Display"), QString::number(param.max));
         styleValueLabel(*display, DisplayColours::WhiteOnMenuText);
         m_displays[static_cast<std::size_t>(row.wireId)] = display;
+        spinner->setValueLabel(display);
     }
 
     m_text1 = new QLineEdit(QStringLiteral("5"), this);
@@ -208,9 +218,6 @@ void PanelView::addLabels()
 void PanelView::retranslate()
 {
     // The status lamp is left alone: its text follows the link's state, not the captions.
-    const auto child = [this](std::string_view name) {
-        return findChild<QWidget *>(nameOf(name), Qt::FindDirectChildrenOnly);
-    };
     for (const SliderRow &row : sliderRows())
         static_cast<QLabel *>(child(row.nameLabel))->setText(caption(row.nameCaption));
     for (const LabelRow &row : headingRows())
@@ -222,6 +229,79 @@ void PanelView::retranslate()
                     "qj::ButtonGroup", g.captions[static_cast<std::size_t>(i)].data()));
     for (const CaptionRow &row : kControlCaptions)
         static_cast<QAbstractButton *>(child(row.name))->setText(tr(row.caption));
+    describeControls();
+}
+
+QWidget *PanelView::child(std::string_view name) const
+{
+    return findChild<QWidget *>(nameOf(name), Qt::FindDirectChildrenOnly);
+}
+
+QString PanelView::labelCaption(std::string_view name) const
+{
+    return static_cast<QLabel *>(child(name))->text();
+}
+
+void PanelView::describeControls()
+{
+    // Names for a screen reader where the caption stands apart from the control; the buttons,
+    // boxes and options with a caption of their own are named by it already.
+    for (const SliderRow &row : sliderRows())
+        child(row.name)->setAccessibleName(labelCaption(row.nameLabel));
+    for (const NamedByRow &row : namedByRows()) {
+        const QString heading = labelCaption(row.label);
+        bool isGroup = false;
+        for (const ButtonGroup &g : buttonGroups()) {
+            if (g.name != row.control)
+                continue;
+            isGroup = true;
+            for (int i = 0; i < g.count; ++i)
+                button(g.group, i)
+                    ->setAccessibleName(
+                        ControlHelp::joinedName(heading, button(g.group, i)->text()));
+        }
+        if (isGroup)
+            continue;
+        QWidget *control = child(row.control);
+        if (auto *option = qobject_cast<QAbstractButton *>(control))
+            option->setAccessibleName(ControlHelp::joinedName(heading, option->text()));
+        else
+            control->setAccessibleName(heading);
+    }
+    m_text1->setAccessibleName(caption(kPortNumberName));
+    for (SpinButton *spinner : {m_maxMusic, m_maxMic}) {
+        spinner->upArrow()->setAccessibleName(caption(kArrowUpName));
+        spinner->downArrow()->setAccessibleName(caption(kArrowDownName));
+    }
+
+    // The tips, which a screen reader also reads as the description.
+    for (const SliderRow &row : sliderRows())
+        updateSliderTip(wireIdOf(row.name).value());
+    for (const SpinnerRow &row : kSpinners)
+        spinner(row.control)
+            ->setToolTip(
+                ControlHelp::spinnerTip(row.wireId, slider(row.levelId)->accessibleName()));
+    for (const ButtonGroup &g : buttonGroups())
+        for (int i = 0; i < g.count; ++i)
+            button(g.group, i)->setToolTip(ControlHelp::groupButtonTip(g.group, i));
+    m_mute->setToolTip(ControlHelp::muteTip());
+    m_superBass->setToolTip(ControlHelp::checkBoxTip(wire::kSuperBass));
+    m_subwoofPhase->setToolTip(ControlHelp::checkBoxTip(wire::kSubwoofPhase));
+    for (QRadioButton *option : {m_surround1, m_surround2})
+        option->setToolTip(ControlHelp::optionTip(wire::kSurround, option->text()));
+    for (const MenuRow &row : menuRows())
+        if (row.entry == MenuEntry::Connect)
+            m_text1->setToolTip(ControlHelp::portTip(caption(row.caption)));
+}
+
+void PanelView::updateSliderTip(int wireId)
+{
+    LevelSlider *s = slider(wireId);
+    QString limitedBy;
+    for (const SpinnerRow &row : kSpinners)
+        if (row.levelId == wireId && spinner(row.control)) // none yet while the window is built
+            limitedBy = spinner(row.control)->accessibleName();
+    s->setToolTip(ControlHelp::sliderTip(wireId, s->minimum(), s->maximum(), limitedBy));
 }
 
 void PanelView::changeEvent(QEvent *event)

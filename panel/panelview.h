@@ -66,6 +66,10 @@ private:
     void addControls();
     void addLabels();
     void orderFocus();
+    void describeControls(); // accessible names and tips, in the language now installed
+    void updateSliderTip(int wireId);
+    QWidget *child(std::string_view name) const;
+    QString labelCaption(std::string_view name) const;
     void place(QWidget *widget, const QString &name);
     QLabel *addLabel(const QString &name, const QString &text);
 

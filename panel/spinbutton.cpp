@@ -1,5 +1,6 @@
 #include "panel/spinbutton.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
@@ -47,6 +48,8 @@ void SpinButton::setValue(int value)
     if (value == m_value)
         return;
     m_value = value;
+    QAccessibleValueChangeEvent event(this, m_value);
+    QAccessible::updateAccessibility(&event);
     emit changed();
 }
 

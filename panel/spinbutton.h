@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLabel>
+#include <QPointer>
 #include <QWidget>
 
 class QToolButton;
@@ -30,6 +32,10 @@ public:
     QToolButton *upArrow() const { return m_up; }
     QToolButton *downArrow() const { return m_down; }
 
+    // The value label beside it: what a screen reader is told as the value's text.
+    QLabel *valueLabel() const { return m_valueLabel; }
+    void setValueLabel(QLabel *label) { m_valueLabel = label; }
+
 signals:
     void changed();
 
@@ -48,6 +54,7 @@ private:
     int m_min = 0;
     int m_max = 100;
     int m_value = 0;
+    QPointer<QLabel> m_valueLabel;
 };
 
 } // namespace qj

@@ -4,6 +4,8 @@
 #include "panel/levelslider.h"
 #include "panel/panelview.h"
 #include "panel/spinbutton.h"
+#include "panel/valueaccessible.h"
+#include "params/parametermap.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -74,8 +76,17 @@ QString WidgetPanel::displayCaption(int wireId) const
 
 void WidgetPanel::setDisplayCaption(int wireId, const QString &text)
 {
-    if (QLabel *label = m_view.display(wireId))
-        label->setText(text);
+    QLabel *label = m_view.display(wireId);
+    if (!label)
+        return;
+    label->setText(text);
+    // A screen reader tells the label's text as the control's value.
+    if (LevelSlider *s = m_view.slider(wireId))
+        ValueAccessible::announce(s);
+    else if (SpinButton *spinner = m_view.spinner(
+                 wireId == wire::kMaxMusicVolume ? Control::MaxMusicVolume : Control::MaxMicVolume);
+             spinner && spinner->valueLabel() == label)
+        ValueAccessible::announce(spinner);
 }
 
 ButtonColour WidgetPanel::buttonColour(Group group, int index) const

@@ -47,6 +47,26 @@ int litValue(const PanelAccess &panel, Group group)
     return groupValue(group, g.offlineChoice);
 }
 
+// A value as it stands in the file: text in quotes, so "1" is not taken for the number 1.
+QString jsonText(const QJsonValue &value)
+{
+    if (value.isUndefined())
+        return {};
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2)); // without the brackets
+}
+
+// Where a byte offset lies, as an editor shows it: 1-based line and column, the column
+// counted in characters.
+void placeOffset(const QByteArray &text, qint64 offset, PresetProblem &problem)
+{
+    const qsizetype end = static_cast<qsizetype>(std::clamp<qint64>(offset, 0, text.size()));
+    const qsizetype lineStart = end == 0 ? 0 : text.lastIndexOf('\n', end - 1) + 1;
+    problem.line = static_cast<int>(text.left(lineStart).count('\n')) + 1;
+    problem.column =
+        static_cast<int>(QString::fromUtf8(text.mid(lineStart, end - lineStart)).size()) + 1;
+}
+
 } // namespace
 
 const std::vector<int> &presetIds()
@@ -181,33 +201,45 @@ std::optional<Preset> readPreset(const QByteArray &text, PresetProblem *problem)
     };
     if (text.size() > Preset::kMaxFileSize)
         return fail(PresetProblem::TooLarge, {}, text.size());
+    if (text.trimmed().isEmpty()) // blank lines look empty in any editor
+        return fail(PresetProblem::Empty);
 
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return fail(PresetProblem::NotJson, parseError.errorString(), parseError.offset);
+    if (parseError.error != QJsonParseError::NoError) {
+        if (problem) {
+            *problem = {PresetProblem::NotJson, {}, parseError.error};
+            // The reader stops one character past the one it could not take, except that it
+            // stops on the first character after the end.
+            const bool past = parseError.error != QJsonParseError::GarbageAtEnd;
+            placeOffset(text, parseError.offset - (past ? 1 : 0), *problem);
+        }
+        return std::nullopt;
+    }
     const QJsonObject root = doc.object();
     if (!doc.isObject() || root.value(QStringLiteral("format")).toString() != kFormat)
         return fail(PresetProblem::NotAPreset);
     const QJsonValue version = root.value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() != Preset::kVersion)
-        return fail(PresetProblem::UnknownVersion, version.toVariant().toString());
+        return fail(PresetProblem::UnknownVersion, jsonText(version));
     const QJsonValue list = root.value(QStringLiteral("parameters"));
     if (!list.isArray())
-        return fail(PresetProblem::BadEntry, QStringLiteral("parameters"));
+        return fail(PresetProblem::NoParameterList);
 
     Preset preset;
     std::array<bool, kParameterCount> seen{};
     auto isInteger = [](const QJsonValue &v) {
         return v.isDouble() && v.toDouble() == static_cast<double>(v.toInteger());
     };
+    qint64 position = 0;
     for (const QJsonValue &entryValue : list.toArray()) {
+        ++position;
         const QJsonObject entry = entryValue.toObject();
         const QJsonValue name = entry.value(QStringLiteral("name"));
         const QJsonValue id = entry.value(QStringLiteral("wireId"));
         const QJsonValue value = entry.value(QStringLiteral("value"));
         if (!entryValue.isObject() || !name.isString() || !isInteger(id) || !isInteger(value))
-            return fail(PresetProblem::BadEntry, name.toString());
+            return fail(PresetProblem::BadEntry, name.toString(), position);
         const qint64 wireId = id.toInteger();
         if (wireId < 0 || wireId >= kParameterCount || !inPreset(int(wireId)))
             return fail(PresetProblem::UnknownParameter, name.toString(), wireId);
@@ -253,50 +285,6 @@ std::vector<std::pair<int, int>> presetChanges(const Preset &shown, const Preset
             out.emplace_back(id, wanted.values[i]);
     }
     return out;
-}
-
-QString PresetProblem::text(Language language) const
-{
-    const bool chinese = language == Language::Chinese;
-    const QString n = name;
-    const QString v = QString::number(value);
-    switch (kind) {
-    case TooLarge:
-        return chinese ? QStringLiteral("文件太大（%1 字节），不是预设文件。").arg(v)
-                       : QStringLiteral("The file is too large (%1 bytes) to be a preset.").arg(v);
-    case NotJson:
-        return chinese ? QStringLiteral("文件格式错误（第 %1 字节处：%2）。").arg(v, n)
-                       : QStringLiteral("The file is malformed (at byte %1: %2).").arg(v, n);
-    case NotAPreset:
-        return chinese ? QStringLiteral("这不是 QJ 预设文件。")
-                       : QStringLiteral("This is not a QJ preset file.");
-    case UnknownVersion:
-        return chinese ? QStringLiteral("不支持的预设文件版本：%1。").arg(n)
-                       : QStringLiteral("Unknown preset file version: %1.").arg(n);
-    case BadEntry:
-        return chinese ? QStringLiteral("预设文件中有一项格式错误（%1）。").arg(n)
-                       : QStringLiteral("A preset entry is malformed (%1).").arg(n);
-    case UnknownParameter:
-        return chinese ? QStringLiteral("未知的参数：%1（编号 %2）。").arg(n, v)
-                       : QStringLiteral("Unknown parameter: %1 (id %2).").arg(n, v);
-    case NameMismatch:
-        return chinese
-                   ? QStringLiteral("参数名称与编号不符：%1（编号 %2）。").arg(n, v)
-                   : QStringLiteral("Parameter name and id do not match: %1 (id %2).").arg(n, v);
-    case Duplicate:
-        return chinese ? QStringLiteral("参数重复出现：%1。").arg(n)
-                       : QStringLiteral("Parameter given twice: %1.").arg(n);
-    case Missing:
-        return chinese ? QStringLiteral("缺少参数：%1。").arg(n)
-                       : QStringLiteral("Parameter missing: %1.").arg(n);
-    case OutOfRange:
-        return chinese ? QStringLiteral("参数 %1 的值 %2 超出范围。").arg(n, v)
-                       : QStringLiteral("Value %2 of %1 is out of range.").arg(n, v);
-    case LevelAboveLimit:
-        return chinese ? QStringLiteral("%1 的值 %2 高于它的上限。").arg(n, v)
-                       : QStringLiteral("%1 is %2, above its limit.").arg(n, v);
-    }
-    return {};
 }
 
 } // namespace qj

@@ -2,7 +2,6 @@
 
 #include "params/panelaccess.h"
 #include "params/parametermap.h"
-#include "params/texts.h"
 
 #include <QByteArray>
 #include <QString>
@@ -36,11 +35,13 @@ bool validPresetValue(int wireId, int value);
 struct PresetProblem
 {
     enum Kind {
-        TooLarge,
-        NotJson,
+        Empty,
+        TooLarge, // value: the file's size, -1 when it cannot be told (a device, a pipe)
+        NotJson,  // value: the parse error's code; line and column: where it is
         NotAPreset,
-        UnknownVersion,
-        BadEntry,
+        UnknownVersion, // name: the version as written, empty when there is none
+        NoParameterList,
+        BadEntry, // name: the entry's name when it has one; value: its place in the list
         UnknownParameter,
         NameMismatch,
         Duplicate,
@@ -51,9 +52,9 @@ struct PresetProblem
     Kind kind;
     QString name; // the parameter concerned, when there is one
     qint64 value = 0;
-
-    // A clear sentence for the person who chose the file.
-    QString text(Language language) const;
+    int line = 0; // 1-based, where the text stops being JSON
+    int column = 0;
+    // The sentence the person who chose the file reads: presetProblemText in params/texts.h.
 };
 
 // The panel as a preset, and a preset onto the panel. Applying changes only the panel: check

@@ -1,8 +1,12 @@
 #include "params/texts.h"
 
+#include "params/fileproblem.h"
 #include "params/preset.h"
 
 #include <QDir>
+#include <QJsonParseError>
+
+#include <cstring>
 
 namespace qj {
 
@@ -11,6 +15,44 @@ namespace {
 QString pick(Language language, const char16_t *chinese, const char16_t *english)
 {
     return QString::fromUtf16(language == Language::Chinese ? chinese : english);
+}
+
+// What the JSON reader found wrong (Qt's own texts are English).
+QString jsonErrorText(int error, Language language)
+{
+    struct Row
+    {
+        QJsonParseError::ParseError error;
+        const char16_t *chinese;
+        const char16_t *english;
+    };
+    static constexpr Row kRows[] = {
+        {QJsonParseError::UnterminatedObject, u"对象没有以 } 结束",
+         u"an object is not closed by }"},
+        {QJsonParseError::MissingNameSeparator, u"名称后面缺少冒号",
+         u"a colon is missing after a name"},
+        {QJsonParseError::UnterminatedArray, u"列表没有以 ] 结束", u"a list is not closed by ]"},
+        {QJsonParseError::MissingValueSeparator, u"两项之间缺少逗号",
+         u"a comma is missing between two items"},
+        {QJsonParseError::IllegalValue, u"这里不是有效的值", u"this is not a valid value"},
+        {QJsonParseError::TerminationByNumber, u"文件在一个数字中间结束",
+         u"the file ends inside a number"},
+        {QJsonParseError::IllegalNumber, u"数字无效", u"the number is not valid"},
+        {QJsonParseError::IllegalEscapeSequence, u"转义序列无效",
+         u"the escape sequence is not valid"},
+        {QJsonParseError::IllegalUTF8String, u"文字不是有效的 UTF-8",
+         u"the text is not valid UTF-8"},
+        {QJsonParseError::UnterminatedString, u"文字缺少结尾的引号",
+         u"a text has no closing quote"},
+        {QJsonParseError::MissingObject, u"这里应当是一个对象", u"an object is expected here"},
+        {QJsonParseError::DeepNesting, u"嵌套层次太深", u"it is nested too deeply"},
+        {QJsonParseError::DocumentTooLarge, u"内容太多", u"there is too much of it"},
+        {QJsonParseError::GarbageAtEnd, u"结尾后面还有多余的内容", u"there is more after the end"},
+    };
+    for (const Row &row : kRows)
+        if (row.error == error)
+            return pick(language, row.chinese, row.english);
+    return pick(language, u"错误 %1", u"error %1").arg(error);
 }
 
 } // namespace
@@ -67,23 +109,114 @@ QString pushStoppedText(int sent, int total, Language language)
         .arg(total);
 }
 
-QString openFailedText(const QString &file, const QString &reason, Language language)
+QString openFailedText(const QString &file, const FileProblem &problem, Language language)
 {
     return pick(language, u"无法打开预设文件“%1”：%2", u"Cannot open the preset file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(file), reason);
+        .arg(QDir::toNativeSeparators(file), fileProblemText(problem, language));
 }
 
 QString presetRejectedText(const QString &file, const PresetProblem &problem, Language language)
 {
     return pick(language, u"预设文件“%1”没有载入，面板未改变。\r\n%2",
                 u"The preset file \"%1\" was not loaded; the panel is unchanged.\r\n%2")
-        .arg(QDir::toNativeSeparators(file), problem.text(language));
+        .arg(QDir::toNativeSeparators(file), presetProblemText(problem, language));
 }
 
-QString saveFailedText(const QString &file, const QString &reason, Language language)
+QString saveFailedText(const QString &file, const FileProblem &problem, Language language)
 {
     return pick(language, u"无法保存预设文件“%1”：%2", u"Cannot save the preset file \"%1\": %2")
-        .arg(QDir::toNativeSeparators(file), reason);
+        .arg(QDir::toNativeSeparators(file), fileProblemText(problem, language));
+}
+
+QString presetProblemText(const PresetProblem &problem, Language language)
+{
+    using P = PresetProblem;
+    const QString &n = problem.name;
+    const QString v = QString::number(problem.value);
+    switch (problem.kind) {
+    case P::Empty:
+        return pick(language, u"文件是空的。", u"The file is empty.");
+    case P::TooLarge: {
+        const QString limit = QString::number(Preset::kMaxFileSize);
+        if (problem.value < 0) // a device or a pipe: no size, only more than a preset may have
+            return pick(language, u"文件超过预设文件的上限 %1 字节。",
+                        u"The file is larger than the %1 bytes a preset may have.")
+                .arg(limit);
+        return pick(language, u"文件有 %1 字节，超过预设文件的上限 %2 字节。",
+                    u"The file has %1 bytes, more than the %2 bytes a preset may have.")
+            .arg(v, limit);
+    }
+    case P::NotJson:
+        return pick(language, u"文件格式错误（第 %1 行第 %2 列：%3）。",
+                    u"The file is malformed (line %1, column %2: %3).")
+            .arg(QString::number(problem.line), QString::number(problem.column),
+                 jsonErrorText(static_cast<int>(problem.value), language));
+    case P::NotAPreset:
+        return pick(language, u"这不是 QJ 预设文件。", u"This is not a QJ preset file.");
+    case P::UnknownVersion:
+        if (n.isEmpty())
+            return pick(language, u"预设文件没有版本号。", u"The preset file names no version.");
+        return pick(language, u"不支持的预设文件版本：%1。", u"Unknown preset file version: %1.")
+            .arg(n);
+    case P::NoParameterList:
+        return pick(language, u"预设文件中没有参数列表。",
+                    u"The preset file has no list of parameters.");
+    case P::BadEntry:
+        if (n.isEmpty())
+            return pick(language, u"预设文件的第 %1 项格式错误。",
+                        u"Entry %1 of the preset is malformed.")
+                .arg(v);
+        return pick(language, u"预设文件中有一项格式错误（%1）。",
+                    u"A preset entry is malformed (%1).")
+            .arg(n);
+    case P::UnknownParameter:
+        return pick(language, u"未知的参数：%1（编号 %2）。", u"Unknown parameter: %1 (id %2).")
+            .arg(n, v);
+    case P::NameMismatch:
+        return pick(language, u"参数名称与编号不符：%1（编号 %2）。",
+                    u"Parameter name and id do not match: %1 (id %2).")
+            .arg(n, v);
+    case P::Duplicate:
+        return pick(language, u"参数重复出现：%1。", u"Parameter given twice: %1.").arg(n);
+    case P::Missing:
+        return pick(language, u"缺少参数：%1。", u"Parameter missing: %1.").arg(n);
+    case P::OutOfRange:
+        return pick(language, u"参数 %1 的值 %2 超出范围。", u"Value %2 of %1 is out of range.")
+            .arg(n, v);
+    case P::LevelAboveLimit:
+        return pick(language, u"%1 的值 %2 高于它的上限。", u"%1 is %2, above its limit.")
+            .arg(n, v);
+    }
+    return {};
+}
+
+QString fileProblemText(const FileProblem &problem, Language language)
+{
+    using F = FileProblem;
+    switch (problem.kind) {
+    case F::None:
+        break;
+    case F::NotFound:
+        if (problem.writing)
+            return pick(language, u"文件夹不存在。", u"the folder does not exist.");
+        return pick(language, u"文件不存在。", u"the file does not exist.");
+    case F::PermissionDenied:
+        if (problem.writing)
+            return pick(language, u"没有在这里写入的权限。",
+                        u"you have no permission to write there.");
+        return pick(language, u"没有读取这个文件的权限。",
+                    u"you have no permission to read this file.");
+    case F::IsADirectory:
+        return pick(language, u"这是一个文件夹，不是文件。", u"this is a folder, not a file.");
+    case F::DiskFull:
+        return pick(language, u"磁盘已满。", u"the disk is full.");
+    case F::Other:
+        // Rare enough to leave in the system's words, with the number to look up.
+        return pick(language, u"系统错误 %1（%2）。", u"system error %1 (%2).")
+            .arg(problem.systemError)
+            .arg(QString::fromLocal8Bit(std::strerror(problem.systemError)));
+    }
+    return {};
 }
 
 QString noEnglishText(const QString &translationFile)

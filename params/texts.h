@@ -4,6 +4,7 @@
 
 namespace qj {
 
+struct FileProblem;
 struct PresetProblem;
 
 // The language of the status and message texts. The window switches it with its captions, so
@@ -34,9 +35,16 @@ QString messageText(Message message, Language language, const QString &device = 
 
 // The preset menu's messages.
 QString pushStoppedText(int sent, int total, Language language);
-QString openFailedText(const QString &file, const QString &reason, Language language);
+QString openFailedText(const QString &file, const FileProblem &problem, Language language);
 QString presetRejectedText(const QString &file, const PresetProblem &problem, Language language);
-QString saveFailedText(const QString &file, const QString &reason, Language language);
+QString saveFailedText(const QString &file, const FileProblem &problem, Language language);
+// Why a preset file was refused: a clear sentence for the person who chose it, with no English
+// from the JSON reader inside the Chinese.
+QString presetProblemText(const PresetProblem &problem, Language language);
+// Why a file could not be read or written, a sentence that completes "Cannot open the preset
+// file "…": ". The common system errors in the language; any other in the system's words,
+// with its number to look up.
+QString fileProblemText(const FileProblem &problem, Language language);
 // Only ever shown while the texts are Chinese, so it carries both.
 QString noEnglishText(const QString &translationFile);
 

@@ -243,9 +243,9 @@ TEST_F(LanguageTest, TheHelpSpeaksTheLanguageOfTheCaptions)
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->windowTitle(), QStringLiteral("QJ 帮助"));
-    for (const char *topic :
-         {"连接设备", "各组控件", "键盘", "状态与提示", "恢复联机", "当前状态：脱机",
-          "当前状态：联机", "数据发送失败！！！", "设备已脱机！！！", "脱开设备", "Tab"})
+    for (const char *topic : {"连接设备", "各组控件", "键盘", "状态与提示", "恢复联机",
+                              "当前状态：脱机", "当前状态：联机", "数据发送失败！！！",
+                              "设备已脱机！！！", "脱开设备", "Tab", "把鼠标停在"})
         EXPECT_TRUE(help->text().contains(QString::fromUtf8(topic))) << topic;
 
     switchLanguage();
@@ -254,7 +254,8 @@ TEST_F(LanguageTest, TheHelpSpeaksTheLanguageOfTheCaptions)
     for (const char *topic :
          {"Connecting", "The controls", "Keyboard", "Status and messages", "Getting back online",
           "Status：offline", "State：Connect", "The data sends out failure！！！",
-          "The equipments is off-line already!!!", "“Disconnect”", "Sending 3/12"})
+          "The equipments is off-line already!!!", "“Disconnect”", "Sending 3/12",
+          "Rest the pointer"})
         EXPECT_TRUE(help->text().contains(QString::fromUtf8(topic))) << topic;
     EXPECT_FALSE(help->text().contains(QStringLiteral("连接设备")));
 

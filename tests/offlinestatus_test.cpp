@@ -1,7 +1,12 @@
 #include "linkrig.h"
+#include "params/fileproblem.h"
 #include "params/offlinedefaults.h"
+#include "params/texts.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace qj {
 namespace {
@@ -136,6 +141,47 @@ TEST(Texts, EveryTextInBothLanguages)
         EXPECT_TRUE(denied.contains(QStringLiteral("/dev/ttyUSB0")));
         EXPECT_TRUE(denied.contains(QStringLiteral("dialout")));
     }
+}
+
+// The system's reason for a failed read or write, in the person's language: the common errors
+// as sentences of their own, the rare ones with their number and the system's words.
+TEST(Texts, FileProblemsFromTheSystemsErrors)
+{
+    const struct
+    {
+        int error;
+        bool writing;
+        FileProblem::Kind kind;
+        const char *chinese;
+        const char *english;
+    } cases[] = {
+        {ENOENT, false, FileProblem::NotFound, "文件不存在。", "the file does not exist."},
+        {ENOTDIR, false, FileProblem::NotFound, "文件不存在。", "the file does not exist."},
+        {ENOENT, true, FileProblem::NotFound, "文件夹不存在。", "the folder does not exist."},
+        {EPERM, false, FileProblem::PermissionDenied, "没有读取这个文件的权限。",
+         "you have no permission to read this file."},
+        {EACCES, true, FileProblem::PermissionDenied, "没有在这里写入的权限。",
+         "you have no permission to write there."},
+        {EISDIR, true, FileProblem::IsADirectory, "这是一个文件夹，不是文件。",
+         "this is a folder, not a file."},
+        {EDQUOT, true, FileProblem::DiskFull, "磁盘已满。", "the disk is full."},
+        {ENOSPC, true, FileProblem::DiskFull, "磁盘已满。", "the disk is full."},
+    };
+    for (const auto &c : cases) {
+        const FileProblem problem = FileProblem::fromErrno(c.error, c.writing);
+        EXPECT_TRUE(problem) << c.error;
+        EXPECT_EQ(problem.kind, c.kind) << c.error;
+        EXPECT_EQ(fileProblemText(problem, Language::Chinese), QString::fromUtf8(c.chinese));
+        EXPECT_EQ(fileProblemText(problem, Language::English), QString::fromUtf8(c.english));
+    }
+    EXPECT_FALSE(FileProblem::fromErrno(0, false));
+
+    const FileProblem rare = FileProblem::fromErrno(EIO, false);
+    const QString words = QString::fromLocal8Bit(std::strerror(EIO));
+    EXPECT_EQ(fileProblemText(rare, Language::Chinese),
+              QStringLiteral("系统错误 %1（%2）。").arg(EIO).arg(words));
+    EXPECT_EQ(fileProblemText(rare, Language::English),
+              QStringLiteral("system error %1 (%2).").arg(EIO).arg(words));
 }
 
 } // namespace

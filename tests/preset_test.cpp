@@ -2,6 +2,7 @@
 #include "linkrig.h"
 #include "params/offlinedefaults.h"
 #include "params/preset.h"
+#include "params/texts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,7 +48,7 @@ TEST(Preset, SaveChangeOpenGivesBackTheSamePanel)
     LinkRig other;
     PresetProblem problem{};
     const auto read = readPreset(file, &problem);
-    ASSERT_TRUE(read.has_value()) << problem.text(Language::English).toStdString();
+    ASSERT_TRUE(read.has_value()) << presetProblemText(problem, Language::English).toStdString();
     EXPECT_EQ(*read, saved);
     applyPreset(other.panel, *read);
     EXPECT_EQ(capturePreset(other.panel), saved);
@@ -88,7 +89,7 @@ TEST(Preset, MalformedFilesAreRefusedWithTheReason)
         PresetProblem::Kind kind;
         const char *mentions;
     } cases[] = {
-        {"empty", QByteArray(), PresetProblem::NotJson, ""},
+        {"empty", QByteArray(), PresetProblem::Empty, ""},
         {"truncated", good.left(good.size() / 2), PresetProblem::NotJson, ""},
         {"not json", "EchoDelay=180", PresetProblem::NotJson, ""},
         {"an array", "[1,2]", PresetProblem::NotAPreset, ""},
@@ -97,7 +98,7 @@ TEST(Preset, MalformedFilesAreRefusedWithTheReason)
         {"version 2", edited(good, "\"version\": 1", "\"version\": 2"),
          PresetProblem::UnknownVersion, "2"},
         {"version text", edited(good, "\"version\": 1", "\"version\": \"1\""),
-         PresetProblem::UnknownVersion, "1"},
+         PresetProblem::UnknownVersion, "\"1\""},
         {"value as text", edited(good, "\"value\": 180", "\"value\": \"180\""),
          PresetProblem::BadEntry, "EchoDelay"},
         {"fractional value", edited(good, "\"value\": 180", "\"value\": 180.5"),
@@ -124,11 +125,83 @@ TEST(Preset, MalformedFilesAreRefusedWithTheReason)
         PresetProblem problem{};
         EXPECT_FALSE(readPreset(c.text, &problem).has_value()) << c.what;
         EXPECT_EQ(problem.kind, c.kind) << c.what;
-        EXPECT_TRUE(problem.text(Language::Chinese).contains(QString::fromLatin1(c.mentions)))
+        EXPECT_TRUE(
+            presetProblemText(problem, Language::Chinese).contains(QString::fromLatin1(c.mentions)))
             << c.what;
-        EXPECT_TRUE(problem.text(Language::English).contains(QString::fromLatin1(c.mentions)))
+        EXPECT_TRUE(
+            presetProblemText(problem, Language::English).contains(QString::fromLatin1(c.mentions)))
             << c.what;
-        EXPECT_FALSE(problem.text(Language::English).isEmpty()) << c.what;
+        EXPECT_FALSE(presetProblemText(problem, Language::English).isEmpty()) << c.what;
+    }
+}
+
+// The sentence the person reads, exactly, in both languages: where the text stops being JSON as
+// an editor counts lines and columns, the real size against the limit, and no English from the
+// JSON reader inside the Chinese.
+TEST(Preset, EveryReasonIsToldInBothLanguages)
+{
+    const QByteArray good = writePreset(offlinePreset());
+    const struct
+    {
+        const char *what;
+        QByteArray text;
+        const char *chinese;
+        const char *english;
+    } cases[] = {
+        {"empty", "", "文件是空的。", "The file is empty."},
+        {"blank", " \r\n\n\t", "文件是空的。", "The file is empty."},
+        {"too large", QByteArray(70000, ' '), "文件有 70000 字节，超过预设文件的上限 65536 字节。",
+         "The file has 70000 bytes, more than the 65536 bytes a preset may have."},
+        {"no colon", "{\n  \"format\" \"x\"\n}",
+         "文件格式错误（第 2 行第 12 列：名称后面缺少冒号）。",
+         "The file is malformed (line 2, column 12: a colon is missing after a name)."},
+        {"columns count characters", "{\"名\" 1}", "（第 1 行第 6 列：名称后面缺少冒号）",
+         "(line 1, column 6: a colon is missing after a name)"},
+        {"no comma", "{\n  \"a\": 1\n  \"b\": 2\n}",
+         "文件格式错误（第 3 行第 3 列：对象没有以 } 结束）。",
+         "The file is malformed (line 3, column 3: an object is not closed by })."},
+        {"open list", "[1, 2 ", "文件格式错误（第 1 行第 6 列：列表没有以 ] 结束）。",
+         "The file is malformed (line 1, column 6: a list is not closed by ])."},
+        {"cut number", "[1, 2", "文件格式错误（第 1 行第 5 列：文件在一个数字中间结束）。",
+         "The file is malformed (line 1, column 5: the file ends inside a number)."},
+        {"two items", "[1 2]", "文件格式错误（第 1 行第 4 列：两项之间缺少逗号）。",
+         "The file is malformed (line 1, column 4: a comma is missing between two items)."},
+        {"bad word", "{\"a\": tru}", "文件格式错误（第 1 行第 7 列：这里不是有效的值）。",
+         "The file is malformed (line 1, column 7: this is not a valid value)."},
+        {"open text", "{\"a\": \"x}", "文件格式错误（第 1 行第 10 列：文字缺少结尾的引号）。",
+         "The file is malformed (line 1, column 10: a text has no closing quote)."},
+        {"more after", "{}\nx", "文件格式错误（第 2 行第 1 列：结尾后面还有多余的内容）。",
+         "The file is malformed (line 2, column 1: there is more after the end)."},
+        {"nested", QByteArray(5000, '['), "嵌套层次太深", "it is nested too deeply"},
+        {"no version", edited(good, "\"version\": 1", "\"versio\": 1"), "预设文件没有版本号。",
+         "The preset file names no version."},
+        {"version text", edited(good, "\"version\": 1", "\"version\": \"1\""),
+         "不支持的预设文件版本：\"1\"。", "Unknown preset file version: \"1\"."},
+        {"no list", R"({"format": "qj-karaoke-preset", "version": 1, "parameters": 3})",
+         "预设文件中没有参数列表。", "The preset file has no list of parameters."},
+        {"nameless entry",
+         R"({"format": "qj-karaoke-preset", "version": 1, "parameters": [{"wireId": 1}]})",
+         "预设文件的第 1 项格式错误。", "Entry 1 of the preset is malformed."},
+    };
+    for (const auto &c : cases) {
+        PresetProblem problem{};
+        ASSERT_FALSE(readPreset(c.text, &problem).has_value()) << c.what;
+        EXPECT_TRUE(
+            presetProblemText(problem, Language::Chinese).contains(QString::fromUtf8(c.chinese)))
+            << c.what << ": " << presetProblemText(problem, Language::Chinese).toStdString();
+        EXPECT_TRUE(
+            presetProblemText(problem, Language::English).contains(QString::fromUtf8(c.english)))
+            << c.what << ": " << presetProblemText(problem, Language::English).toStdString();
+        QJsonParseError parse{};
+        QJsonDocument::fromJson(c.text, &parse);
+        if (parse.error != QJsonParseError::NoError) {
+            EXPECT_FALSE(
+                presetProblemText(problem, Language::Chinese).contains(parse.errorString()))
+                << c.what;
+            EXPECT_FALSE(
+                presetProblemText(problem, Language::English).contains(parse.errorString()))
+                << c.what;
+        }
     }
 }
 

@@ -1,11 +1,17 @@
 #include "menufixture.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QToolButton>
+
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qj {
 namespace {
@@ -110,7 +116,8 @@ TEST_F(PresetMenuTest, ABadFileIsRefusedWithItsReasonAndThePanelStaysAsItWas)
         const char *reason; // the Chinese sentence, or its start
     };
     const Case cases[] = {
-        {"empty.json", "", "文件格式错误"},
+        {"empty.json", "", "文件是空的。"},
+        {"blank.json", "  \r\n\t\n", "文件是空的。"}, // as an editor shows it
         {"garbage.json", "volume=30\n", "文件格式错误"},
         {"cut.json", writePreset(farPreset()).left(300), "文件格式错误"},
         {"other.json", R"({"format": "something else", "version": 1, "parameters": []})",
@@ -135,7 +142,8 @@ TEST_F(PresetMenuTest, ABadFileIsRefusedWithItsReasonAndThePanelStaysAsItWas)
         {"name.json",
          edited([](QJsonObject &, QJsonArray &e) { setEntry(e, "MusicMid", "wireId", 17); }),
          "参数名称与编号不符：MusicMid（编号 17）。"},
-        {"huge.json", QByteArray(Preset::kMaxFileSize + 10, ' '), "文件太大"},
+        {"huge.json", QByteArray(Preset::kMaxFileSize + 10, ' '),
+         "文件有 65546 字节，超过预设文件的上限 65536 字节。"},
     };
     goOnline(); // so a half-taken file would also show as frames
     applyPreset(panel(), farPreset());
@@ -166,31 +174,166 @@ TEST_F(PresetMenuTest, ABadFileIsRefusedWithItsReasonAndThePanelStaysAsItWas)
     EXPECT_EQ(shown(), before);
 }
 
-TEST_F(PresetMenuTest, AFileThatCannotBeReadOrWrittenIsReported)
+// Permission checks do not hold back root. A test running as root takes the file-system user
+// of an ordinary one for the call, which also drops root's power over permissions there.
+class AsOrdinaryUser
 {
-    applyPreset(panel(), farPreset());
-    const Preset before = shown();
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    AsOrdinaryUser() : m_root(::geteuid() == 0)
+    {
+        if (m_root)
+            ::setfsuid(kNobody);
+    }
+    ~AsOrdinaryUser()
+    {
+        if (m_root)
+            ::setfsuid(0);
+    }
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+
+    // Whether permissions are checked now; -1 is no user, so setfsuid only reports.
+    bool checked() const { return !m_root || ::setfsuid(static_cast<uid_t>(-1)) == int(kNobody); }
+
+private:
+    bool m_root;
+};
+
+TEST_F(PresetMenuTest, FileSystemErrorsAreToldInThePanelsLanguage)
+{
+    ASSERT_TRUE(QFile::setPermissions(
+        dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                        QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    writeFile(file("locked.json"), writePreset(farPreset()));
+    ASSERT_TRUE(QFile::setPermissions(file("locked.json"), {}));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("readonly"));
+    ASSERT_TRUE(QFile::setPermissions(file("readonly"), QFile::ReadOwner | QFile::ExeOwner |
+                                                            QFile::ReadOther | QFile::ExeOther));
     const struct
     {
         const char *what;
+        bool saving;
         QString path;
-    } unreadable[] = {{"missing", file("nowhere.json")}, {"a folder", dir.path()}};
-    for (const auto &u : unreadable) {
-        messages.clear();
-        open(u.path);
-        ASSERT_EQ(messages.size(), 1) << u.what;
-        EXPECT_TRUE(messages[0].startsWith(QStringLiteral("无法打开预设文件“%1”：").arg(u.path)))
-            << u.what << ": " << qPrintable(messages[0]);
-        EXPECT_EQ(shown(), before) << u.what;
+        bool asOrdinaryUser;
+        const char *chinese;
+        const char *english;
+    } cases[] = {
+        {"missing", false, file("nowhere.json"), false, "文件不存在。", "the file does not exist."},
+        {"missing folder", false, file("nowhere/p.json"), false, "文件不存在。",
+         "the file does not exist."},
+        {"a folder", false, file("folder"), false, "这是一个文件夹，不是文件。",
+         "this is a folder, not a file."},
+        {"unreadable", false, file("locked.json"), true, "没有读取这个文件的权限。",
+         "you have no permission to read this file."},
+        {"into a missing folder", true, file("nowhere/p.json"), false, "文件夹不存在。",
+         "the folder does not exist."},
+        {"onto a folder", true, file("folder"), false, "这是一个文件夹，不是文件。",
+         "this is a folder, not a file."},
+        {"into a read-only folder", true, file("readonly/p.json"), true, "没有在这里写入的权限。",
+         "you have no permission to write there."},
+        {"onto a full disk", true, QStringLiteral("/dev/full"), false, "磁盘已满。",
+         "the disk is full."},
+    };
+    applyPreset(panel(), farPreset());
+    const Preset before = shown();
+    for (const bool english : {false, true}) {
+        if (english)
+            choose(MenuEntry::ChineseEnglish);
+        for (const auto &c : cases) {
+            messages.clear();
+            {
+                const AsOrdinaryUser user;
+                if (c.asOrdinaryUser && !user.checked())
+                    GTEST_SKIP() << "root here cannot take an ordinary user's file access";
+                if (c.saving)
+                    save(c.path);
+                else
+                    open(c.path);
+            }
+            const QString expected =
+                english ? (c.saving ? QStringLiteral("Cannot save the preset file \"%1\": %2")
+                                    : QStringLiteral("Cannot open the preset file \"%1\": %2"))
+                              .arg(c.path, QString::fromUtf8(c.english))
+                        : (c.saving ? QStringLiteral("无法保存预设文件“%1”：%2")
+                                    : QStringLiteral("无法打开预设文件“%1”：%2"))
+                              .arg(c.path, QString::fromUtf8(c.chinese));
+            EXPECT_EQ(messages, QStringList{expected}) << c.what << (english ? " (English)" : "");
+            EXPECT_EQ(shown(), before) << c.what;
+        }
     }
+    // Nothing was left behind, and the device is still the device.
+    EXPECT_EQ(QDir(file("readonly")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{});
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+    EXPECT_TRUE(QFileInfo::exists(QStringLiteral("/dev/full")));
+}
 
-    messages.clear();
-    const QString unwritable = file("no-such-folder/preset.json");
-    save(unwritable);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("无法保存预设文件“%1”：").arg(unwritable)))
-        << qPrintable(messages[0]);
-    EXPECT_FALSE(QFile::exists(unwritable));
+TEST_F(PresetMenuTest, AnOversizedFileGivesItsRealSizeAndTheLimit)
+{
+    writeFile(file("big.json"), QByteArray(200000, ' '));
+    const struct
+    {
+        QString path;
+        const char *chinese;
+        const char *english;
+    } cases[] = {
+        {file("big.json"), "文件有 200000 字节，超过预设文件的上限 65536 字节。",
+         "The file has 200000 bytes, more than the 65536 bytes a preset may have."},
+        // A device has no size: it is only known to be larger than a preset may be.
+        {QStringLiteral("/dev/zero"), "文件超过预设文件的上限 65536 字节。",
+         "The file is larger than the 65536 bytes a preset may have."},
+    };
+    for (const bool english : {false, true}) {
+        if (english)
+            choose(MenuEntry::ChineseEnglish);
+        for (const auto &c : cases) {
+            messages.clear();
+            open(c.path);
+            ASSERT_EQ(messages.size(), 1) << qPrintable(c.path);
+            EXPECT_TRUE(messages[0].endsWith(QString::fromUtf8(english ? c.english : c.chinese)))
+                << qPrintable(messages[0]);
+        }
+    }
+}
+
+TEST_F(PresetMenuTest, APipeWithoutAWriterReadsAsEmptyAndDoesNotHoldTheWindow)
+{
+    const QByteArray fifo = QFile::encodeName(file("pipe.json"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    open(file("pipe.json"));
+    EXPECT_EQ(messages,
+              QStringList{QStringLiteral("预设文件“%1”没有载入，面板未改变。\r\n文件是空的。")
+                              .arg(file("pipe.json"))});
+}
+
+TEST_F(PresetMenuTest, SavingReplacesTheFileWholeKeepingItsLinkAndPermissions)
+{
+    applyPreset(panel(), farPreset());
+    writeFile(file("old.json"), "old settings");
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(file("old.json"), mode));
+    ASSERT_TRUE(QFile::link(file("old.json"), file("link.json")));
+
+    save(file("link.json"));
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+    EXPECT_TRUE(QFileInfo(file("link.json")).isSymLink());
+    QFile saved(file("old.json"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(readPreset(saved.readAll()), farPreset());
+    constexpr int kOwnerGroupOther = 0x7077; // leaves out the "user" bits, which repeat one of them
+    EXPECT_EQ(QFile::permissions(file("old.json")) & kOwnerGroupOther, mode);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 2)
+        << "a temporary file was left behind";
+
+    save(file("fresh.json")); // a new file is created
+    EXPECT_TRUE(messages.isEmpty());
+    dialogs->openPath = file("fresh.json");
+    form->link().OffLineStatus();
+    choose(MenuEntry::OpenFile);
+    EXPECT_EQ(shown(), farPreset());
 }
 
 TEST_F(PresetMenuTest, OnlineEachDifferenceGoesOutOneCommandAtATimeWithProgress)

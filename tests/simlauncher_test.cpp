@@ -4,6 +4,7 @@
 #include "tools/faults.h"
 #include "tools/simlauncher.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -150,13 +151,111 @@ TEST_F(SimLauncherTest, TheChildEndsWithTheLauncher)
     EXPECT_FALSE(alive(pid));
 }
 
-TEST_F(SimLauncherTest, AMissingProgramIsReported)
+// A program for the launcher to start, written as a shell script into `dir`.
+QString script(const QTemporaryDir &dir, const char *name, const char *body, bool executable)
 {
-    launcher.setProgram("/nonexistent/qj-sim");
-    EXPECT_FALSE(launcher.start());
-    EXPECT_TRUE(launcher.errorString().contains("/nonexistent/qj-sim"));
-    EXPECT_FALSE(launcher.isRunning());
-    EXPECT_TRUE(launcher.request("state").isEmpty());
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("#!/bin/sh\n") + body + '\n');
+    f.close();
+    QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner;
+    if (executable)
+        mode |= QFile::ExeOwner;
+    EXPECT_TRUE(f.setPermissions(mode));
+    return path;
+}
+
+// A demo mode that cannot start says why, with the virtual processor's own words.
+TEST(SimLauncherFailure, TheReasonIsTheProgramsOwnInBothLanguages)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString notLink = dir.filePath("taken");
+    QFile(notLink).open(QIODevice::WriteOnly);
+    const struct
+    {
+        const char *what;
+        QString program;
+        QStringList arguments;
+        int timeoutMs;
+        sim::SimStartFailure::Kind kind;
+        QString chinese;
+        QString english;
+    } cases[] = {
+        {"missing",
+         "/nonexistent/qj-sim",
+         {},
+         SimLauncher::kStartTimeoutMs,
+         sim::SimStartFailure::NotFound,
+         "找不到虚拟处理器程序 /nonexistent/qj-sim。",
+         "the virtual processor /nonexistent/qj-sim was not found."},
+        {"not executable",
+         script(dir, "plain", "exit 0", false),
+         {},
+         SimLauncher::kStartTimeoutMs,
+         sim::SimStartFailure::NotExecutable,
+         QStringLiteral("虚拟处理器程序 %1 不能执行（没有执行权限）。").arg(dir.filePath("plain")),
+         QStringLiteral("the virtual processor %1 cannot be run (it is not executable).")
+             .arg(dir.filePath("plain"))},
+        {"bad fault",
+         kProgram,
+         {"--fault", "bogus"},
+         SimLauncher::kStartTimeoutMs,
+         sim::SimStartFailure::Ended,
+         "虚拟处理器刚启动就结束了（退出码 2）。\r\n它报告：\r\nqj-sim: unknown fault 'bogus'",
+         "the virtual processor ended as it started (exit code 2).\r\nIt said:\r\nqj-sim: "
+         "unknown fault 'bogus'"},
+        {"link taken",
+         kProgram,
+         {"--link", notLink},
+         SimLauncher::kStartTimeoutMs,
+         sim::SimStartFailure::Ended,
+         QStringLiteral(
+             "（退出码 1）。\r\n它报告：\r\nqj-sim: %1 exists and is not a symbolic link")
+             .arg(notLink),
+         QStringLiteral(
+             "(exit code 1).\r\nIt said:\r\nqj-sim: %1 exists and is not a symbolic link")
+             .arg(notLink)},
+        {"crash",
+         script(dir, "crash", "echo 'falling over' >&2; kill -SEGV $$", true),
+         {},
+         SimLauncher::kStartTimeoutMs,
+         sim::SimStartFailure::Crashed,
+         "虚拟处理器启动时崩溃了。\r\n它报告：\r\nfalling over",
+         "the virtual processor crashed as it started.\r\nIt said:\r\nfalling over"},
+        {"silent",
+         script(dir, "silent", "exec sleep 30", true),
+         {},
+         300,
+         sim::SimStartFailure::Silent,
+         "虚拟处理器没有及时报告它的串口。\r\n它没有说明原因。",
+         "the virtual processor named no serial port in time.\r\nIt gave no reason."},
+    };
+    for (const auto &c : cases) {
+        SimLauncher launcher;
+        launcher.setProgram(c.program);
+        EXPECT_FALSE(launcher.start(c.arguments, c.timeoutMs)) << c.what;
+        EXPECT_FALSE(launcher.isRunning()) << c.what;
+        EXPECT_EQ(launcher.failure().kind, c.kind) << c.what;
+        const QString chinese = launcher.failure().text(Language::Chinese);
+        const QString english = launcher.failure().text(Language::English);
+        EXPECT_TRUE(chinese.startsWith(QStringLiteral("演示模式无法启动："))) << c.what;
+        EXPECT_TRUE(english.startsWith(QStringLiteral("The demo mode cannot start: "))) << c.what;
+        EXPECT_TRUE(chinese.endsWith(c.chinese)) << c.what << ": " << chinese.toStdString();
+        EXPECT_TRUE(english.endsWith(c.english)) << c.what << ": " << english.toStdString();
+        EXPECT_EQ(launcher.errorString(), english) << c.what;
+        EXPECT_TRUE(launcher.request("state").isEmpty()) << c.what;
+    }
+}
+
+TEST_F(SimLauncherTest, ItsStandardErrorIsKeptWhileItRuns)
+{
+    start();
+    EXPECT_FALSE(launcher.failure());
+    EXPECT_TRUE(
+        launcher.errorOutput().contains(QStringLiteral("listening on %1").arg(launcher.ptyPath())))
+        << launcher.errorOutput().toStdString();
 }
 
 TEST(SimProgram, HelpListsEveryOptionAndFaultAndVersionIsOurs)

@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
 
 namespace qj::sim {
 
@@ -22,9 +25,10 @@ bool isAnswer(const QString &line)
 
 SimLauncher::SimLauncher(QObject *parent) : QObject(parent), m_program(defaultProgram())
 {
-    // Our own standard error is where a person looks; our standard output stays the protocol.
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Its standard error is kept for the reason of a failed start, and passed on to ours.
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &SimLauncher::readOutput);
+    connect(&m_process, &QProcess::readyReadStandardError, this, &SimLauncher::readErrors);
     connect(&m_process, &QProcess::finished, this, &SimLauncher::finished);
 }
 
@@ -40,27 +44,61 @@ QString SimLauncher::defaultProgram()
 
 bool SimLauncher::start(const QStringList &arguments, int timeoutMs)
 {
-    if (isRunning()) {
-        m_error = QStringLiteral("already running");
-        return false;
-    }
+    m_failure = {};
+    if (isRunning())
+        return fail(SimStartFailure::AlreadyRunning);
     m_path.clear();
     m_partial.clear();
     m_asked.clear();
+    m_errors.clear();
     m_process.start(m_program, QStringList(arguments) << QStringLiteral("--quit-on-eof"));
     QDeadlineTimer deadline(timeoutMs);
     if (!m_process.waitForStarted(static_cast<int>(deadline.remainingTime()))) {
-        m_error = QStringLiteral("cannot start %1: %2").arg(m_program, m_process.errorString());
-        return false;
+        const QFileInfo file(m_program);
+        if (!file.exists())
+            return fail(SimStartFailure::NotFound);
+        if (file.isDir() || !file.isExecutable())
+            return fail(SimStartFailure::NotExecutable);
+        m_failure.detail = m_process.errorString();
+        return fail(SimStartFailure::NotStarted);
     }
     while (m_path.isEmpty() && isRunning() && !deadline.hasExpired())
         m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
     if (!m_path.isEmpty())
         return true;
-    m_error = isRunning() ? QStringLiteral("%1 named no pseudo-terminal").arg(m_program)
-                          : QStringLiteral("%1 ended at start").arg(m_program);
-    stop();
+    if (isRunning()) {
+        readErrors();
+        stop();
+        return fail(SimStartFailure::Silent);
+    }
+    readErrors(); // its last words may still wait in the pipe
+    m_failure.exitCode = m_process.exitCode();
+    return fail(m_process.exitStatus() == QProcess::CrashExit ? SimStartFailure::Crashed
+                                                              : SimStartFailure::Ended);
+}
+
+bool SimLauncher::fail(SimStartFailure::Kind kind)
+{
+    m_failure.kind = kind;
+    m_failure.program = m_program;
+    m_failure.output = errorOutput().trimmed();
     return false;
+}
+
+QString SimLauncher::errorOutput() const
+{
+    return QString::fromLocal8Bit(m_errors);
+}
+
+void SimLauncher::readErrors()
+{
+    const QByteArray bytes = m_process.readAllStandardError();
+    if (bytes.isEmpty())
+        return;
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    m_errors += bytes;
+    if (m_errors.size() > kKeptErrorBytes)
+        m_errors.remove(0, m_errors.size() - kKeptErrorBytes);
 }
 
 void SimLauncher::stop()

@@ -211,6 +211,18 @@
         <source>退出</source>
         <translation>Exit</translation>
     </message>
+    <message>
+        <source>端口号</source>
+        <translation>Port number</translation>
+    </message>
+    <message>
+        <source>增大</source>
+        <translation>Increase</translation>
+    </message>
+    <message>
+        <source>减小</source>
+        <translation>Decrease</translation>
+    </message>
 </context>
 <context>
     <name>qj::PanelView</name>
@@ -353,7 +365,8 @@ Karaoke模式：声道布局。
 回声模式：单声道或立体声回声。
 运行模式：让处理器调出用户记忆 User1 到 User5（仅联机时）。
 保存模式：只在面板上标出一个用户记忆，不发送给处理器。
-红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。</source>
+红色按钮是当前的选择。联机时每次改动立即发送给处理器；脱机时只改变面板。
+把鼠标停在一个控件上，会显示它调整什么、数值范围和单位。</source>
         <translation>Source: the music source.
 Vocal cut: how the music channels are combined; L-R removes a voice in the centre.
 Key shift: raises or lowers the music key in semitones; #b (green) is the original key.
@@ -369,7 +382,8 @@ Karaoke: the channel layout.
 Echo: single or stereo echo.
 Recall: makes the processor recall user memory User1 to User5 (online only).
 Save to: marks a user memory on the panel only; the processor is not told.
-A red button is the current choice. While online every change goes to the processor at once; offline it changes the panel only.</translation>
+A red button is the current choice. While online every change goes to the processor at once; offline it changes the panel only.
+Rest the pointer on a control to see what it sets, its range and its unit.</translation>
     </message>
     <message>
         <source>键盘</source>
@@ -444,6 +458,208 @@ Reset: after you confirm, puts the panel back to its defaults and, while online,
     <message>
         <source>技术人员可以用 qj-panel --trace 文件名 启动面板，面板会把收发的每个字节连同时间和方向记录到该文件。</source>
         <translation>Service technicians can start the panel with qj-panel --trace FILE; it then writes every byte sent and received, with its time and direction, to that file.</translation>
+    </message>
+</context>
+<context>
+    <name>qj::Parameter</name>
+    <message>
+        <source>静音</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>回声延时</source>
+        <translation>Echo delay</translation>
+    </message>
+    <message>
+        <source>回声次数</source>
+        <translation>Echo repeats</translation>
+    </message>
+    <message>
+        <source>残响延时</source>
+        <translation>Reverb time</translation>
+    </message>
+    <message>
+        <source>残响电平</source>
+        <translation>Reverb level</translation>
+    </message>
+    <message>
+        <source>效果电平</source>
+        <translation>Effect level</translation>
+    </message>
+    <message>
+        <source>话筒均衡 100Hz</source>
+        <translation>Mic EQ 100Hz</translation>
+    </message>
+    <message>
+        <source>话筒均衡 300Hz</source>
+        <translation>Mic EQ 300Hz</translation>
+    </message>
+    <message>
+        <source>话筒均衡 900Hz</source>
+        <translation>Mic EQ 900Hz</translation>
+    </message>
+    <message>
+        <source>话筒均衡 2.7kHz</source>
+        <translation>Mic EQ 2.7kHz</translation>
+    </message>
+    <message>
+        <source>话筒均衡 8kHz</source>
+        <translation>Mic EQ 8kHz</translation>
+    </message>
+    <message>
+        <source>话筒激励</source>
+        <translation>Mic exciter</translation>
+    </message>
+    <message>
+        <source>回声模式</source>
+        <translation>Echo mode</translation>
+    </message>
+    <message>
+        <source>反馈抑制</source>
+        <translation>Feedback suppression</translation>
+    </message>
+    <message>
+        <source>反馈抑制时间</source>
+        <translation>Feedback suppression time</translation>
+    </message>
+    <message>
+        <source>音乐高音</source>
+        <translation>Music treble</translation>
+    </message>
+    <message>
+        <source>音乐中音</source>
+        <translation>Music middle</translation>
+    </message>
+    <message>
+        <source>音乐低音</source>
+        <translation>Music bass</translation>
+    </message>
+    <message>
+        <source>音乐变调</source>
+        <translation>Music key shift</translation>
+    </message>
+    <message>
+        <source>消歌声模式</source>
+        <translation>Vocal cut</translation>
+    </message>
+    <message>
+        <source>超低音选频</source>
+        <translation>Subwoofer cut-off</translation>
+    </message>
+    <message>
+        <source>音乐平衡</source>
+        <translation>Music balance</translation>
+    </message>
+    <message>
+        <source>超重低音</source>
+        <translation>Super bass</translation>
+    </message>
+    <message>
+        <source>话筒噪声门</source>
+        <translation>Mic noise gate</translation>
+    </message>
+    <message>
+        <source>环绕模式</source>
+        <translation>Surround mode</translation>
+    </message>
+    <message>
+        <source>演唱超低音量</source>
+        <translation>Singing subwoofer level</translation>
+    </message>
+    <message>
+        <source>音乐输入</source>
+        <translation>Music source</translation>
+    </message>
+    <message>
+        <source>Karaoke模式</source>
+        <translation>Karaoke channels</translation>
+    </message>
+    <message>
+        <source>超低音反相</source>
+        <translation>Subwoofer phase inversion</translation>
+    </message>
+    <message>
+        <source>音乐音量上限</source>
+        <translation>Music level limit</translation>
+    </message>
+    <message>
+        <source>话筒音量上限</source>
+        <translation>Mic level limit</translation>
+    </message>
+    <message>
+        <source>音乐音量</source>
+        <translation>Music level</translation>
+    </message>
+    <message>
+        <source>话筒音量</source>
+        <translation>Mic level</translation>
+    </message>
+    <message>
+        <source>环绕音量</source>
+        <translation>Surround level</translation>
+    </message>
+    <message>
+        <source>中置音量</source>
+        <translation>Centre level</translation>
+    </message>
+    <message>
+        <source>超低音量</source>
+        <translation>Subwoofer level</translation>
+    </message>
+    <message>
+        <source>背景音乐音量</source>
+        <translation>Background music level</translation>
+    </message>
+    <message>
+        <source>运行模式</source>
+        <translation>Run mode</translation>
+    </message>
+</context>
+<context>
+    <name>qj::ControlHelp</name>
+    <message>
+        <source>%1，中间 %2，两侧最多 %3</source>
+        <translation>%1, %2 at the centre, up to %3 either side</translation>
+    </message>
+    <message>
+        <source>%1，%2 到 %3</source>
+        <translation>%1, %2 to %3</translation>
+    </message>
+    <message>
+        <source>（上限由“%1”设定）</source>
+        <translation> (its limit is set by "%1")</translation>
+    </message>
+    <message>
+        <source>%1，%2 到 %3：只限制“%4”滑块的范围，不发送给处理器</source>
+        <translation>%1, %2 to %3: limits the range of the "%4" slider; nothing is sent to the processor</translation>
+    </message>
+    <message>
+        <source>选定 %1 作为保存位置；只在面板上标记，不发送给处理器</source>
+        <translation>Marks %1 as the place to save to; on the panel only, nothing is sent to the processor</translation>
+    </message>
+    <message>
+        <source>让处理器调出用户存储 %1（只在联机时）</source>
+        <translation>Makes the processor recall user memory %1 (online only)</translation>
+    </message>
+    <message>
+        <source>%1：开或关</source>
+        <translation>%1: on or off</translation>
+    </message>
+    <message>
+        <source>%1：每按一次，切换处理器的静音；红色表示已静音</source>
+        <translation>%1: each press switches the processor's mute; red while muted</translation>
+    </message>
+    <message>
+        <source>端口号，%1 到 %2：“%3”打开这个编号的串口</source>
+        <translation>Port number, %1 to %2: "%3" opens the serial port with this number</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 // and that puts every control of a panel inside its range.
 #include "params/panelmodel.h"
 #include "params/preset.h"
+#include "params/texts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     PresetProblem problem{};
     const std::optional<Preset> preset = readPreset(text, &problem);
     if (!preset) {
-        check(!problem.text(Language::Chinese).isEmpty() &&
-                  !problem.text(Language::English).isEmpty(),
+        check(!presetProblemText(problem, Language::Chinese).isEmpty() &&
+                  !presetProblemText(problem, Language::English).isEmpty(),
               "a reason is given");
         return 0;
     }
