@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -253,8 +254,11 @@ TEST_F(SimLauncherTest, ItsStandardErrorIsKeptWhileItRuns)
 {
     start();
     EXPECT_FALSE(launcher.failure());
+    // The child names its pseudo-terminal on standard output before it greets on standard error,
+    // and the two pipes arrive in either order: the greeting may come after start() returned.
+    const QString greeting = QStringLiteral("listening on %1").arg(launcher.ptyPath());
     EXPECT_TRUE(
-        launcher.errorOutput().contains(QStringLiteral("listening on %1").arg(launcher.ptyPath())))
+        QTest::qWaitFor([&] { return launcher.errorOutput().contains(greeting); }, kPatienceMs))
         << launcher.errorOutput().toStdString();
 }
 
