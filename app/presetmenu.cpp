@@ -47,7 +47,7 @@ void PresetMenu::restoreDefaults()
     bring(offlinePreset());
 }
 
-void PresetMenu::bring(const Preset &wanted)
+void PresetMenu::bring(const Preset &wanted, bool toggleMute)
 {
     std::vector<std::pair<int, int>> changes = presetChanges(capturePreset(m_panel), wanted);
 
@@ -68,7 +68,12 @@ void PresetMenu::bring(const Preset &wanted)
 
     applyPreset(m_panel, wanted);
     if (!m_link.online())
-        return; // offline the panel alone changes
+        return; // offline the panel alone changes (and Mute is never lit)
+    if (toggleMute) {
+        const bool muted = m_panel.muteColour() == ButtonColour::Red;
+        m_panel.setMuteColour(muted ? ButtonColour::Face : ButtonColour::Red);
+        changes.emplace_back(wire::kStatus, wire::kMuteValue);
+    }
     m_shownProgress = -1;
     handle(m_push.start(std::move(changes)));
 }

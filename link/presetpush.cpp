@@ -27,8 +27,11 @@ PresetPush::State PresetPush::poll()
     if (m_link.commandPending())
         return State::Running; // still waiting: the tick resends or gives up
     if (m_link.transmitter().commands() != m_issuedAs) {
+        // A mute toggle cannot have been the user's own meanwhile: Mute waits while a command
+        // is pending.
         const auto [wireId, value] = m_changes[m_next - 1];
-        if (capturePreset(m_link.panel()).values[static_cast<std::size_t>(wireId)] == value) {
+        if (wireId == wire::kStatus ||
+            capturePreset(m_link.panel()).values[static_cast<std::size_t>(wireId)] == value) {
             --m_next; // ours was replaced before it was taken: again
             return sendNext();
         }
