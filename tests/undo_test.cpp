@@ -1,6 +1,7 @@
 #include "menufixture.h"
 
 #include <QApplication>
+#include <QMenuBar>
 
 namespace qj {
 namespace {
