@@ -19,6 +19,8 @@
 #include <QSettings>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace qj {
 
 Form1::Form1(QWidget *parent) : Form1(std::make_unique<SerialPort>(), nullptr, nullptr, parent) {}
@@ -94,13 +96,16 @@ void Form1::useSettings(QSettings *settings)
 
 QSize Form1::frameAllowance() const
 {
-    // The window manager's frame is known only once the window is shown; before that a title
-    // bar and thin borders are assumed.
+    // The window manager's frame is known only once the window is shown; before that thin
+    // borders and a title bar are assumed, generously: desktops often draw it taller than Qt's
+    // own measure, and a frame assumed too small leaves the bottom row under the screen's edge.
     const QSize frame = frameGeometry().size() - size();
     if (!frame.isNull())
         return frame;
     constexpr int kBorder = 4;
-    return {2 * kBorder, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * kBorder};
+    const int titleBar =
+        std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), 2 * fontMetrics().height());
+    return {2 * kBorder, titleBar + 2 * kBorder};
 }
 
 void Form1::placeWindow(std::optional<QPoint> remembered)
