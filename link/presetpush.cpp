@@ -27,11 +27,8 @@ PresetPush::State PresetPush::poll()
     if (m_link.commandPending())
         return State::Running; // still waiting: the tick resends or gives up
     if (m_link.transmitter().commands() != m_issuedAs) {
-        // A mute toggle cannot have been the user's own meanwhile: Mute waits while a command
-        // is pending.
         const auto [wireId, value] = m_changes[m_next - 1];
-        if (wireId == wire::kStatus ||
-            capturePreset(m_link.panel()).values[static_cast<std::size_t>(wireId)] == value) {
+        if (capturePreset(m_link.panel()).values[static_cast<std::size_t>(wireId)] == value) {
             --m_next; // ours was replaced before it was taken: again
             return sendNext();
         }
@@ -45,6 +42,13 @@ std::vector<std::pair<int, int>> PresetPush::unacknowledged() const
     if (m_state != State::Running)
         return {};
     return {m_changes.begin() + m_acknowledged, m_changes.end()};
+}
+
+std::vector<std::pair<int, int>> PresetPush::unsent() const
+{
+    if (m_state != State::Running)
+        return {};
+    return {m_changes.begin() + static_cast<std::ptrdiff_t>(m_next), m_changes.end()};
 }
 
 PresetPush::State PresetPush::sendNext()

@@ -241,6 +241,16 @@ TEST_F(UndoTest, AResetThatLeftMutePlainLightsItAgainWithOneToggle)
     redo();
     EXPECT_FALSE(muteLit());
     EXPECT_EQ(toggles(acknowledgeAll()), 1);
+
+    // Taken back and made again before the toggle went out: it is owed no more.
+    port.writes.clear();
+    undo();
+    ASSERT_TRUE(muteLit());
+    redo();
+    EXPECT_FALSE(muteLit());
+    acknowledgeAll();
+    EXPECT_EQ(toggles(frames()), 0);
+    EXPECT_EQ(shown(), offlinePreset());
 }
 
 // Offline the reset's undo changes the panel only; Mute is never lit offline.
