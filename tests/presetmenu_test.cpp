@@ -24,21 +24,6 @@ using test::writeFile;
 
 struct PresetMenuTest : MenuFixture
 {
-    // The port box's text cursor blinks every half second: pictures taken further apart than
-    // that would differ by it on a slow or busy machine. It stands still here.
-    void SetUp() override
-    {
-        m_flashTime = QApplication::cursorFlashTime();
-        QApplication::setCursorFlashTime(0);
-        MenuFixture::SetUp();
-    }
-    void TearDown() override
-    {
-        MenuFixture::TearDown();
-        QApplication::setCursorFlashTime(m_flashTime);
-    }
-    int m_flashTime = 0;
-
     void save(const QString &path)
     {
         dialogs->savePath = path;
