@@ -1,16 +1,25 @@
 #include "app/form1.h"
 
+#include "app/panelsettings.h"
 #include "link/serialport.h"
 #include "panel/appicon.h"
 #include "panel/commandbutton.h"
+#include "panel/levelslider.h"
 #include "panel/panelview.h"
+#include "panel/windowplace.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace qj {
 
@@ -59,6 +68,8 @@ void Form1::closeEvent(QCloseEvent *event)
     // up on while the program ends.
     m_actions.closing();
     m_link.disconnect();
+    if (m_settings)
+        PanelSettings(*m_settings).setWindowPosition(pos());
     QMainWindow::closeEvent(event);
 }
 
@@ -72,20 +83,115 @@ void Form1::fixWindow()
     ensurePolished();
     layout()->activate();
     adjustSize();
-    if (const QScreen *s = screen())
+    placeWindow(std::nullopt);
+}
+
+void Form1::useSettings(QSettings *settings)
+{
+    m_settings = settings;
+    m_actions.useSettings(settings);
+    if (settings)
+        placeWindow(PanelSettings(*settings).windowPosition());
+}
+
+QSize Form1::frameAllowance() const
+{
+    // The window manager's frame is known only once the window is shown; before that thin
+    // borders and a title bar are assumed, generously: desktops often draw it taller than Qt's
+    // own measure, and a frame assumed too small leaves the bottom row under the screen's edge.
+    const QSize frame = frameGeometry().size() - size();
+    if (!frame.isNull())
+        return frame;
+    constexpr int kBorder = 4;
+    const int titleBar =
+        std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), 2 * fontMetrics().height());
+    return {2 * kBorder, titleBar + 2 * kBorder};
+}
+
+void Form1::placeWindow(std::optional<QPoint> remembered)
+{
+    // The remembered place, on the screen it lies on, when the window fits there whole.
+    if (remembered) {
+        for (const QScreen *s : QGuiApplication::screens()) {
+            const QRect area = s->availableGeometry();
+            if (!area.contains(*remembered))
+                continue;
+            fitTo(area);
+            if (placeOnScreens(QRect(*remembered, size() + frameAllowance()), {area})) {
+                move(*remembered);
+                return;
+            }
+        }
+    }
+    if (const QScreen *s = screen()) {
+        fitTo(s->availableGeometry());
         move(s->availableGeometry().center() - rect().center());
+    }
+}
+
+void Form1::fitTo(const QRect &available)
+{
+    const QSize natural(m_view->width(), m_view->height() + menuBar()->sizeHint().height());
+    const WindowFit fit = fitWindow(natural, available.size() - frameAllowance(),
+                                    style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    if (fit.scrolls && !m_scroll) {
+        m_scroll = new QScrollArea;
+        m_scroll->setObjectName(QStringLiteral("ClientScroll"));
+        m_scroll->setFrameShape(QFrame::NoFrame);
+        m_scroll->setWidget(takeCentralWidget());
+        setCentralWidget(m_scroll);
+        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+    } else if (!fit.scrolls && m_scroll) {
+        setCentralWidget(m_scroll->takeWidget()); // the scroll area goes with the next events
+        m_scroll = nullptr;
+        m_view->show();
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+        layout()->activate();
+        adjustSize();
+        return;
+    }
+    if (m_scroll)
+        setFixedSize(fit.size);
 }
 
 void Form1::wireControls()
 {
-    connect(m_view, &PanelView::sliderScrolled, this,
-            [this](int wireId) { m_link.sliders().Scroll(wireId); });
-    connect(m_view, &PanelView::groupClicked, this,
-            [this](Group group, int index) { m_link.buttons().GroupClick(group, index); });
+    // Each change a person makes is a step that Ctrl+Z takes back, except the run mode and the
+    // save slots (no setting of a preset changes), Mute and the limits.
+    PanelUndo &undo = m_actions.undo();
+    connect(m_view, &PanelView::sliderScrolled, this, [this, &undo](int wireId) {
+        // Scrolled comes while value() still holds the old position.
+        const LevelSlider *s = m_view->slider(wireId);
+        const int before = s->minimum() + s->maximum() - s->value();
+        m_link.sliders().Scroll(wireId);
+        undo.sliderMoved(wireId, before, s->parameterValue(), s->held());
+    });
+    connect(m_view, &PanelView::sliderLetGo, this,
+            [&undo](int wireId) { undo.sliderLetGo(wireId); });
+    connect(m_view, &PanelView::groupClicked, this, [this, &undo](Group group, int index) {
+        const Preset before = capturePreset(m_panel);
+        m_link.buttons().GroupClick(group, index);
+        undo.recordSince(before);
+    });
     connect(m_view, &PanelView::muteClicked, this, [this] { m_link.buttons().Mute_Click(); });
     const auto changed = [this](Control control) { m_link.controlChanged(control); };
-    connect(m_view, &PanelView::checkBoxChanged, this, changed);
-    connect(m_view, &PanelView::optionSelected, this, changed);
+    // A box or option the program changes is disabled, or the window is, around the change;
+    // the person's own change comes with both enabled. It has changed already: the value before
+    // was the other one.
+    const auto ticked = [this, &undo, changed](Control control) {
+        changed(control);
+        if (!isEnabled() || !m_panel.isEnabled(control))
+            return;
+        const int wireId = control == Control::SuperBass      ? wire::kSuperBass
+                           : control == Control::SubwoofPhase ? wire::kSubwoofPhase
+                                                              : wire::kSurround;
+        const int after = capturePreset(m_panel).values[static_cast<std::size_t>(wireId)];
+        undo.recordSetting(wireId, 1 - after, after);
+    };
+    connect(m_view, &PanelView::checkBoxChanged, this, ticked);
+    connect(m_view, &PanelView::optionSelected, this, ticked);
     connect(m_view, &PanelView::spinnerChanged, this, changed);
     connect(m_menu.action(MenuEntry::Connect), &QAction::triggered, this,
             &Form1::MenuConnect_Click);
@@ -137,6 +243,9 @@ void Form1::linkStateChanged(LinkState state)
     // The status lamp reads connected only online; a preset push shows its progress there
     // while it runs.
     m_view->mute()->setEnabled(state == LinkState::Online);
+    // The connection's reports have just replaced the panel's state.
+    if (state == LinkState::Online)
+        m_actions.undo().clear();
     m_menu.action(MenuEntry::Connect)->setEnabled(offersConnect(state));
     m_panel.setStatusCaption(statusText(
         state == LinkState::Online ? Status::Connected : Status::Offline, m_link.language()));

@@ -12,6 +12,10 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+
+class QScrollArea;
+class QSettings;
 
 namespace qj {
 
@@ -51,6 +55,15 @@ public:
     QTimer &runTimer() { return m_runTimer; }
     void setMessagePresenter(WidgetPanel::MessagePresenter presenter);
 
+    // What the panel remembers (MenuActions::useSettings), and where the window was left: it
+    // opens there when that place is wholly on a screen now, centred otherwise, and the place
+    // is remembered when it closes. Null: nothing is read or written.
+    void useSettings(QSettings *settings);
+    // Fits the window to a screen whose free area is `available`: as designed where there is
+    // room, otherwise within it, the client area scrolling.
+    void fitTo(const QRect &available);
+    QScrollArea *clientScroll() const { return m_scroll; } // null while as designed
+
     // RunTimer's tick: the link's supervision, then the menu's preset push. While a tick would do
     // nothing (no byte waiting, no wait running, no resend due) the timer sleeps, and a received
     // byte or a transmission wakes it: the panel does exactly what it did tick by tick, without
@@ -69,6 +82,8 @@ private:
     void MenuConnect_Click();
     QString deviceDescription() const;
     void fixWindow();
+    void placeWindow(std::optional<QPoint> remembered);
+    QSize frameAllowance() const;
     void wireControls();
     void wakeTick();
 
@@ -84,6 +99,8 @@ private:
     QTimer m_runTimer;
     TickGate m_tickGate;
     bool m_tickAsleep = false; // stopped by RunTimer_Timer itself, not from outside
+    QScrollArea *m_scroll = nullptr;
+    QSettings *m_settings = nullptr;
 };
 
 } // namespace qj

@@ -117,7 +117,9 @@ int main(int argc, char *argv[])
     qj::Form1 form(serial, options.tracePath.isEmpty() ? serial : trace.wrap(serial));
     // The demo binds a pseudo-terminal that will not exist next time: it must not be remembered.
     if (!options.simulate)
-        form.menuActions().useSettings(&settings);
+        form.useSettings(&settings);
+    else
+        form.menuActions().followDesktopLanguage(); // nothing remembered: as on a first start
     // Bindings given on the command line stand over the remembered ones.
     for (auto it = options.bindings.all().constBegin(); it != options.bindings.all().constEnd();
          ++it)

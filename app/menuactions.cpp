@@ -13,13 +13,15 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QLocale>
 #include <QWidget>
 
 namespace qj {
 
 MenuActions::MenuActions(const Parts &parts)
     : m_parts(parts), m_presets(parts.link, parts.panel),
-      m_dialogs(std::make_unique<StandardDialogs>()), m_scan(&scanPorts)
+      m_undo(parts.link, parts.panel, m_presets), m_dialogs(std::make_unique<StandardDialogs>()),
+      m_scan(&scanPorts)
 {
     wire();
 }
@@ -55,6 +57,27 @@ void MenuActions::wire()
     };
     for (const auto &[entry, key] : keys)
         m_parts.menu.setKey(entry, key);
+
+    // Undo and redo have keys but no menu entry: the menu bar keeps its nine entries.
+    const struct
+    {
+        const char *name;
+        QList<QKeySequence> keys;
+        bool (PanelUndo::*step)();
+    } undoKeys[] = {
+        {"UndoKey", {QKeySequence(Qt::CTRL | Qt::Key_Z)}, &PanelUndo::undo},
+        {"RedoKey",
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+         &PanelUndo::redo},
+    };
+    for (const auto &u : undoKeys) {
+        auto *action = new QAction(&m_parts.window);
+        action->setObjectName(QLatin1String(u.name));
+        action->setShortcuts(u.keys);
+        m_parts.window.addAction(action);
+        QObject::connect(action, &QAction::triggered, &m_parts.window,
+                         [this, step = u.step] { (m_undo.*step)(); });
+    }
 }
 
 void MenuActions::setDialogs(std::unique_ptr<MenuDialogs> dialogs)
@@ -74,7 +97,16 @@ void MenuActions::useSettings(QSettings *settings)
         return;
     const PanelSettings stored(*m_settings);
     stored.loadBindings(m_parts.bindings);
-    if (stored.english())
+    if (const std::optional<bool> english = stored.english())
+        switchLanguage(*english);
+    else
+        followDesktopLanguage();
+    m_folder = stored.presetFolder();
+}
+
+void MenuActions::followDesktopLanguage()
+{
+    if (Translation::desktopIsEnglish(QLocale::system().uiLanguages()))
         switchLanguage(true);
 }
 
@@ -108,6 +140,8 @@ bool MenuActions::switchLanguage(bool english)
 void MenuActions::rememberFolder(const QString &file)
 {
     m_folder = QFileInfo(file).absolutePath();
+    if (m_settings)
+        PanelSettings(*m_settings).setPresetFolder(m_folder);
 }
 
 void MenuActions::MenuOpenFile_Click()
@@ -116,7 +150,9 @@ void MenuActions::MenuOpenFile_Click()
     if (path.isEmpty())
         return;
     rememberFolder(path);
-    m_presets.openFile(path);
+    const Preset before = capturePreset(m_parts.panel);
+    if (m_presets.openFile(path))
+        m_undo.recordSince(before);
 }
 
 void MenuActions::MenuSaveFile_Click()
@@ -159,8 +195,12 @@ void MenuActions::MenuOffline_Click()
 
 void MenuActions::MenuReset_Click()
 {
-    if (m_dialogs->confirmReset(&m_parts.window))
-        m_presets.restoreDefaults();
+    if (!m_dialogs->confirmReset(&m_parts.window))
+        return;
+    const Preset before = capturePreset(m_parts.panel);
+    const bool muteBefore = m_undo.muteLit();
+    m_presets.restoreDefaults();
+    m_undo.recordSince(before, muteBefore);
 }
 
 void MenuActions::MenuChineseEnglish_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/menudialogs.h"
+#include "app/panelundo.h"
 #include "app/presetmenu.h"
 #include "link/link.h"
 #include "link/portlist.h"
@@ -51,6 +52,9 @@ public:
     // changes there from now on; the settings must outlive this or be taken back with
     // useSettings(nullptr). Without settings nothing is read or written.
     void useSettings(QSettings *settings);
+    // With no language remembered the captions follow the desktop's first UI language:
+    // English when it is English, Chinese otherwise.
+    void followDesktopLanguage();
 
     void afterTick() { m_presets.afterTick(); }
     // The window is closing: so does the help, and a running push ends without a message.
@@ -61,6 +65,7 @@ public:
     bool switchLanguage(bool english);
 
     PresetMenu &presets() { return m_presets; }
+    PanelUndo &undo() { return m_undo; }
     Translation &translation() { return m_translation; }
     HelpWindow *helpWindow() const; // null until the help is first asked for
 
@@ -79,6 +84,7 @@ private:
 
     Parts m_parts;
     PresetMenu m_presets;
+    PanelUndo m_undo;
     Translation m_translation;
     std::unique_ptr<MenuDialogs> m_dialogs;
     PortScanner m_scan;

@@ -6,9 +6,14 @@ namespace qj {
 
 PanelSettings::PanelSettings(QSettings &settings) : m_settings(settings) {}
 
-bool PanelSettings::english() const
+std::optional<bool> PanelSettings::english() const
 {
-    return m_settings.value(QLatin1String(kLanguageKey)).toString() == QLatin1String(kEnglish);
+    const QString language = m_settings.value(QLatin1String(kLanguageKey)).toString();
+    if (language == QLatin1String(kEnglish))
+        return true;
+    if (language == QLatin1String(kChinese))
+        return false;
+    return std::nullopt; // nothing, or nothing this program wrote
 }
 
 void PanelSettings::setEnglish(bool english)
@@ -36,6 +41,31 @@ void PanelSettings::saveBindings(const PortBindings &bindings)
     for (auto it = bindings.all().constBegin(); it != bindings.all().constEnd(); ++it)
         m_settings.setValue(QString::number(it.key()), *it);
     m_settings.endGroup();
+    m_settings.sync();
+}
+
+std::optional<QPoint> PanelSettings::windowPosition() const
+{
+    const QVariant value = m_settings.value(QLatin1String(kPositionKey));
+    if (!value.canConvert<QPoint>() || value.typeId() != QMetaType::QPoint)
+        return std::nullopt;
+    return value.toPoint();
+}
+
+void PanelSettings::setWindowPosition(QPoint position)
+{
+    m_settings.setValue(QLatin1String(kPositionKey), position);
+    m_settings.sync();
+}
+
+QString PanelSettings::presetFolder() const
+{
+    return m_settings.value(QLatin1String(kFolderKey)).toString();
+}
+
+void PanelSettings::setPresetFolder(const QString &folder)
+{
+    m_settings.setValue(QLatin1String(kFolderKey), folder);
     m_settings.sync();
 }
 

@@ -2,14 +2,21 @@
 
 #include "link/portbindings.h"
 
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
 class QSettings;
 
 namespace qj {
 
-// What the panel remembers between runs: the language of its captions and which device
-// stands behind each port number.
+// What the panel remembers between runs: the language of its captions, which device stands
+// behind each port number, where the window was left and the folder of the last preset file.
 //     language = en | zh_CN
 //     ports/<number> = <device>        e.g. ports/5 = /dev/ttyUSB0
+//     window/position = @Point(x y)    the window's top-left corner, its frame included
+//     presets/folder = <folder>
 class PanelSettings
 {
 public:
@@ -17,16 +24,24 @@ public:
     static constexpr char kPortsGroup[] = "ports";
     static constexpr char kEnglish[] = "en";
     static constexpr char kChinese[] = "zh_CN";
+    static constexpr char kPositionKey[] = "window/position";
+    static constexpr char kFolderKey[] = "presets/folder";
 
     explicit PanelSettings(QSettings &settings);
 
-    bool english() const; // Chinese unless English was chosen
+    // The language chosen with the switch: true English, false Chinese, none when never chosen.
+    std::optional<bool> english() const;
     void setEnglish(bool english);
 
     // Adds the remembered bindings; a number or device that is not valid is skipped.
     void loadBindings(PortBindings &into) const;
     // Replaces the remembered bindings with these.
     void saveBindings(const PortBindings &bindings);
+
+    std::optional<QPoint> windowPosition() const;
+    void setWindowPosition(QPoint position);
+    QString presetFolder() const; // empty when none is remembered
+    void setPresetFolder(const QString &folder);
 
 private:
     QSettings &m_settings;

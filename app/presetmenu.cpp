@@ -47,9 +47,15 @@ void PresetMenu::restoreDefaults()
     bring(offlinePreset());
 }
 
-void PresetMenu::bring(const Preset &wanted)
+void PresetMenu::bring(const Preset &wanted, bool toggleMute)
 {
     std::vector<std::pair<int, int>> changes = presetChanges(capturePreset(m_panel), wanted);
+    // A mute toggle is no setting that may go out twice: one the running push has written counts
+    // as taken, one it has not written yet is still owed (Mute shows it already), and a second
+    // toggle now cancels it.
+    const std::vector<std::pair<int, int>> unsent = m_push.unsent();
+    const bool toggleOwed = std::any_of(unsent.begin(), unsent.end(),
+                                        [](const auto &c) { return c.first == wire::kStatus; });
 
     // Settings the processor may not hold although the panel shows them: those a running
     // push has not had acknowledged, and a user's command that the first send replaces.
@@ -68,7 +74,13 @@ void PresetMenu::bring(const Preset &wanted)
 
     applyPreset(m_panel, wanted);
     if (!m_link.online())
-        return; // offline the panel alone changes
+        return; // offline the panel alone changes (and Mute is never lit)
+    if (toggleMute) {
+        const bool muted = m_panel.muteColour() == ButtonColour::Red;
+        m_panel.setMuteColour(muted ? ButtonColour::Face : ButtonColour::Red);
+    }
+    if (toggleMute != toggleOwed)
+        changes.emplace_back(wire::kStatus, wire::kMuteValue); // last, after the settings
     m_shownProgress = -1;
     handle(m_push.start(std::move(changes)));
 }

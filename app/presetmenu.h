@@ -22,6 +22,9 @@ public:
     bool openFile(const QString &path);
     // The offline defaults on the panel, and to the processor while online.
     void restoreDefaults();
+    // `wanted` on the panel at once and, while online, every setting that differs to the
+    // processor; with `toggleMute`, Mute changes colour and its toggle goes out last.
+    void bring(const Preset &wanted, bool toggleMute = false);
 
     // After every tick: the next setting once the last was acknowledged.
     void afterTick();
@@ -34,7 +37,6 @@ public:
     const PresetPush &push() const { return m_push; }
 
 private:
-    void bring(const Preset &wanted);
     void handle(PresetPush::State state);
     void showProgress();
 

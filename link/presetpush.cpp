@@ -44,6 +44,13 @@ std::vector<std::pair<int, int>> PresetPush::unacknowledged() const
     return {m_changes.begin() + m_acknowledged, m_changes.end()};
 }
 
+std::vector<std::pair<int, int>> PresetPush::unsent() const
+{
+    if (m_state != State::Running)
+        return {};
+    return {m_changes.begin() + static_cast<std::ptrdiff_t>(m_next), m_changes.end()};
+}
+
 PresetPush::State PresetPush::sendNext()
 {
     if (m_next >= m_changes.size())

@@ -33,6 +33,8 @@ public:
 
     // While running: the changes the processor has not acknowledged yet, in flight first.
     std::vector<std::pair<int, int>> unacknowledged() const;
+    // While running: the changes not written yet.
+    std::vector<std::pair<int, int>> unsent() const;
 
 private:
     State sendNext();

@@ -53,7 +53,11 @@ constexpr HelpSection kSections[] = {
                        "按钮和复选框：空格键。\n"
                        "环绕模式：方向键在 L/R 和 L-R 之间切换。\n"
                        "最大音乐、最大话筒：↑ 和 ↓ 逐步调整。\n"
-                       "Ctrl+O 打开文件，Ctrl+S 保存文件，F1 帮助，Ctrl+Q 退出。")},
+                       "Ctrl+O 打开文件，Ctrl+S 保存文件，F1 帮助，Ctrl+Q 退出。\n"
+                       "Ctrl+Z 撤销上一步改动（最多 100 步），Ctrl+Shift+Z 或 Ctrl+Y 重做。"
+                       "一步是推子的一次拖动或一次按键、一次按钮点击、复选框、环绕模式、"
+                       "打开的预设文件或设备复位（连同 Mute）；运行模式和保存模式不算。"
+                       "联机时撤销的设置也发送给处理器；连接设备后从头记起。")},
     {QT_TRANSLATE_NOOP("qj::HelpWindow", "状态与提示"),
      QT_TRANSLATE_NOOP("qj::HelpWindow",
                        "当前状态：脱机 — 面板没有联机，改动只改变面板。\n"

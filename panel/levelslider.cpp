@@ -26,7 +26,10 @@ LevelSlider::LevelSlider(QWidget *parent) : QSlider(Qt::Vertical, parent)
     setTracking(true);
     setTickPosition(QSlider::TicksRight);
     connect(this, &QAbstractSlider::actionTriggered, this, &LevelSlider::handleAction);
-    connect(this, &QAbstractSlider::sliderReleased, this, [] { QToolTip::hideText(); });
+    connect(this, &QAbstractSlider::sliderReleased, this, [this] {
+        QToolTip::hideText();
+        emit letGo();
+    });
 }
 
 void LevelSlider::sliderChange(SliderChange change)
@@ -103,14 +106,17 @@ void LevelSlider::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     m_paging = SliderNoAction;
     setRepeatAction(SliderNoAction);
+    emit letGo();
 }
 
 void LevelSlider::changeEvent(QEvent *event)
 {
     // Disabled while held (the window gives way to a message): QSlider stops its repeat, and
     // the release will not come here.
-    if (event->type() == QEvent::EnabledChange && !isEnabled())
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && m_paging != SliderNoAction) {
         m_paging = SliderNoAction;
+        emit letGo();
+    }
     QSlider::changeEvent(event);
 }
 

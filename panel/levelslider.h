@@ -39,9 +39,12 @@ public:
     void setValueLabel(QLabel *label) { m_valueLabel = label; }
     // The parameter value the position stands for, Min + Max - position: the top is the largest.
     int parameterValue() const { return minimum() + maximum() - sliderPosition(); }
+    // The left button holds the thumb or pages beside it: one movement, until let go.
+    bool held() const { return isSliderDown() || m_paging != SliderNoAction; }
 
 signals:
     void scrolled();
+    void letGo(); // a held movement ended: the button came up, or the slider was disabled
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -115,6 +115,7 @@ void PanelView::addSliders()
         slider->setGeometry(where.slider);
         connect(slider, &LevelSlider::scrolled, this,
                 [this, wireId] { emit sliderScrolled(wireId); });
+        connect(slider, &LevelSlider::letGo, this, [this, wireId] { emit sliderLetGo(wireId); });
         // The music and microphone levels reach as far as their limit allows: so does the tip.
         connect(slider, &QAbstractSlider::rangeChanged, this,
                 [this, wireId] { updateSliderTip(wireId); });

@@ -50,6 +50,7 @@ public:
 
 signals:
     void sliderScrolled(int wireId); // the user moved it
+    void sliderLetGo(int wireId);    // the mouse let go of it after holding it
     void groupClicked(qj::Group group, int index);
     void muteClicked();
     void checkBoxChanged(qj::Control box);    // every change of the tick, the program's too

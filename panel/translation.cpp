@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 
 namespace qj {
 
@@ -15,7 +16,27 @@ QStringList Translation::searchDirectories()
     };
 }
 
-Translation::Translation(QStringList directories) : m_directories(std::move(directories)) {}
+QString Translation::qtDirectory()
+{
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+}
+
+bool Translation::desktopIsEnglish(const QStringList &uiLanguages)
+{
+    if (uiLanguages.isEmpty())
+        return false;
+    const QString first = uiLanguages.first();
+    // "en", "en-US", "en_GB": the language before any region or script.
+    return first.section(u'-', 0, 0)
+               .section(u'_', 0, 0)
+               .compare(QLatin1String("en"), Qt::CaseInsensitive) == 0;
+}
+
+Translation::Translation(QStringList directories, QString qtDirectory)
+    : m_directories(std::move(directories)), m_qtDirectory(std::move(qtDirectory))
+{
+    installQt(false);
+}
 
 bool Translation::setEnglish(bool english)
 {
@@ -24,6 +45,7 @@ bool Translation::setEnglish(bool english)
     if (!english) {
         QCoreApplication::removeTranslator(&m_translator);
         m_installed = false;
+        installQt(false);
         return true;
     }
     if (m_translator.isEmpty()) {
@@ -35,7 +57,19 @@ bool Translation::setEnglish(bool english)
             return false;
     }
     m_installed = QCoreApplication::installTranslator(&m_translator);
+    if (m_installed)
+        installQt(true);
     return m_installed;
+}
+
+void Translation::installQt(bool english)
+{
+    if (m_qtInstalled)
+        QCoreApplication::removeTranslator(&m_qtTranslator);
+    const QString file =
+        QLatin1String(kQtFile) + u'_' + QLatin1String(english ? kQtEnglish : kQtChinese);
+    m_qtInstalled = m_qtTranslator.load(file, m_qtDirectory) &&
+                    QCoreApplication::installTranslator(&m_qtTranslator);
 }
 
 } // namespace qj

@@ -189,7 +189,7 @@ package() {
     local depends
     depends=$(field Depends)
     for dependency in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins \
-        'fonts-wqy-microhei | fonts-noto-cjk'; do
+        qt6-translations-l10n 'fonts-wqy-microhei | fonts-noto-cjk'; do
         [[ ", $depends," == *", $dependency"[\ ,]* ]] ||
             fail "Depends lacks $dependency: $depends"
     done

@@ -4,7 +4,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionButton>
 
@@ -235,6 +241,60 @@ TEST_F(LanguageTest, CaptionsFitTheirControlsInBothLanguages)
     }
 }
 
+// Qt's own texts (file dialogs, standard buttons, the overwrite question) follow the switch.
+TEST_F(LanguageTest, QtsOwnDialogsAndButtonsFollowTheSwitch)
+{
+    ASSERT_TRUE(QFileInfo::exists(Translation::qtDirectory() + QStringLiteral("/qtbase_zh_CN.qm")))
+        << "Qt's translations are missing: install qt6-translations-l10n";
+    const auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text();
+    };
+    const auto fileDialogTexts = [] {
+        QFileDialog dialog(nullptr, QString(), QDir::tempPath());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        QStringList texts;
+        for (const QLabel *label : dialog.findChildren<QLabel *>())
+            texts << label->text();
+        return texts.join(u'|');
+    };
+    EXPECT_TRUE(form->menuActions().translation().qtTranslated());
+    EXPECT_EQ(cancelText(), QStringLiteral("取消"));
+    EXPECT_TRUE(hasChinese(fileDialogTexts())) << qPrintable(fileDialogTexts());
+    EXPECT_TRUE(hasChinese(QCoreApplication::translate(
+        "QFileDialog", "%1 already exists.\nDo you want to replace it?")));
+
+    switchLanguage();
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(hasChinese(fileDialogTexts())) << qPrintable(fileDialogTexts());
+    switchLanguage();
+    EXPECT_EQ(cancelText(), QStringLiteral("取消"));
+}
+
+// With no language remembered the captions follow the desktop's first UI language.
+TEST(DesktopLanguageTest, EnglishOnlyWhenTheFirstUiLanguageIsEnglish)
+{
+    const struct
+    {
+        QStringList uiLanguages;
+        bool english;
+    } cases[] = {
+        {{"en-US", "en-Latn-US", "en"}, true},
+        {{"en"}, true},
+        {{"en_GB"}, true},
+        {{"EN-au"}, true},
+        {{"C"}, false}, // the neutral locale stays Chinese
+        {{"zh-CN", "zh-Hans-CN", "zh"}, false},
+        {{"de-DE", "en-US"}, false}, // only the first counts
+        {{"eo"}, false},
+        {{"english"}, false},
+        {{}, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Translation::desktopIsEnglish(c.uiLanguages), c.english)
+            << qPrintable(c.uiLanguages.join(u','));
+}
+
 TEST_F(LanguageTest, TheHelpSpeaksTheLanguageOfTheCaptions)
 {
     ASSERT_EQ(form->menuActions().helpWindow(), nullptr);
@@ -243,9 +303,10 @@ TEST_F(LanguageTest, TheHelpSpeaksTheLanguageOfTheCaptions)
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->windowTitle(), QStringLiteral("QJ 帮助"));
-    for (const char *topic : {"连接设备", "各组控件", "键盘", "状态与提示", "恢复联机",
-                              "当前状态：脱机", "当前状态：联机", "数据发送失败！！！",
-                              "设备已脱机！！！", "脱开设备", "Tab", "把鼠标停在"})
+    for (const char *topic :
+         {"连接设备", "各组控件", "键盘", "状态与提示", "恢复联机", "当前状态：脱机",
+          "当前状态：联机", "数据发送失败！！！", "设备已脱机！！！", "脱开设备", "Tab",
+          "把鼠标停在", "Ctrl+Z 撤销", "Ctrl+Shift+Z"})
         EXPECT_TRUE(help->text().contains(QString::fromUtf8(topic))) << topic;
 
     switchLanguage();
@@ -255,7 +316,7 @@ TEST_F(LanguageTest, TheHelpSpeaksTheLanguageOfTheCaptions)
          {"Connecting", "The controls", "Keyboard", "Status and messages", "Getting back online",
           "Status：offline", "State：Connect", "The data sends out failure！！！",
           "The equipments is off-line already!!!", "“Disconnect”", "Sending 3/12",
-          "Rest the pointer"})
+          "Rest the pointer", "Ctrl+Z undoes", "Ctrl+Shift+Z"})
         EXPECT_TRUE(help->text().contains(QString::fromUtf8(topic))) << topic;
     EXPECT_FALSE(help->text().contains(QStringLiteral("连接设备")));
 

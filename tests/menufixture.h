@@ -20,15 +20,18 @@ struct ScriptedDialogs : MenuDialogs
     bool resetConfirmed = false;
     std::function<bool(PortDialog &)> portAnswer; // unset: the user cancels
     QStringList asked;                            // which dialogs came up, in order
+    QStringList folders;                          // the folder each file dialog opened in
 
-    QString openPresetFile(QWidget *, const QString &) override
+    QString openPresetFile(QWidget *, const QString &folder) override
     {
         asked << QStringLiteral("open");
+        folders << folder;
         return openPath;
     }
-    QString savePresetFile(QWidget *, const QString &) override
+    QString savePresetFile(QWidget *, const QString &folder) override
     {
         asked << QStringLiteral("save");
+        folders << folder;
         return savePath;
     }
     bool confirmReset(QWidget *) override

@@ -1,6 +1,9 @@
 #include "menufixture.h"
 #include "panel/helpwindow.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QScreen>
 #include <QSettings>
 
 namespace qj {
@@ -149,6 +152,75 @@ TEST_F(LinkMenuTest, TheLanguageIsRememberedBetweenRuns)
         EXPECT_EQ(settings.value(QStringLiteral("language")).toString(), QStringLiteral("zh_CN"));
     }
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// The window opens where it was left when that place is wholly on a screen now, centred
+// otherwise; its place is remembered when it closes.
+TEST_F(LinkMenuTest, TheWindowOpensWhereItWasLeft)
+{
+    const QString ini = file("settings.ini");
+    const QRect screen = form->screen()->availableGeometry();
+    const auto centred = [&screen](const Form1 &w) {
+        const QPoint off = w.frameGeometry().center() - screen.center();
+        return std::abs(off.x()) <= 20 && std::abs(off.y()) <= 40;
+    };
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        form->useSettings(&settings); // a first start: centred
+        EXPECT_TRUE(centred(*form));
+        form->move(QPoint(40, 30));
+        form->close();
+        EXPECT_EQ(settings.value(QStringLiteral("window/position")).toPoint(), QPoint(40, 30));
+    }
+    const struct
+    {
+        QPoint remembered;
+        bool kept;
+    } cases[] = {
+        {{40, 30}, true},
+        {{screen.right() - 1100, screen.bottom() - 760}, true},
+        {{screen.right() - 500, 30}, false},  // partly beyond the right edge
+        {{40, screen.bottom() - 200}, false}, // the bottom row off the screen
+        {{-3000, -3000}, false},              // a screen that is gone
+    };
+    for (const auto &c : cases) {
+        QSettings settings(ini, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("window/position"), c.remembered);
+        test::FakePort otherPort;
+        Form1 next(otherPort);
+        next.useSettings(&settings);
+        if (c.kept)
+            EXPECT_EQ(next.pos(), c.remembered);
+        else
+            EXPECT_TRUE(centred(next)) << next.pos().x() << ',' << next.pos().y();
+    }
+}
+
+TEST_F(LinkMenuTest, TheFileDialogsOpenInTheLastPresetFolder)
+{
+    const QString ini = file("settings.ini");
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("sub")));
+    const QString sub = dir.filePath(QStringLiteral("sub"));
+    writeFile(sub + QStringLiteral("/p.json"), writePreset(farPreset()));
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        form->useSettings(&settings);
+        dialogs->openPath = sub + QStringLiteral("/p.json");
+        choose(MenuEntry::OpenFile);
+        dialogs->savePath = file("saved.json");
+        choose(MenuEntry::SaveFile);
+        EXPECT_EQ(dialogs->folders, (QStringList{QString(), sub}));
+    }
+    QSettings settings(ini, QSettings::IniFormat);
+    test::FakePort otherPort;
+    Form1 next(otherPort);
+    auto scripted = std::make_unique<test::ScriptedDialogs>();
+    test::ScriptedDialogs *nextDialogs = scripted.get();
+    next.menuActions().setDialogs(std::move(scripted));
+    next.useSettings(&settings);
+    next.menu().action(MenuEntry::OpenFile)->trigger(); // cancelled
+    next.menu().action(MenuEntry::SaveFile)->trigger();
+    EXPECT_EQ(nextDialogs->folders, (QStringList{dir.path(), dir.path()}));
 }
 
 } // namespace

@@ -188,10 +188,10 @@ TEST(PanelSettingsTest, UnusableRememberedBindingsAreSkipped)
     PanelSettings(settings).loadBindings(bindings);
     EXPECT_EQ(bindings.all(), (QMap<int, QString>{{4, QStringLiteral("/dev/ttyUSB0")}}));
 
-    EXPECT_FALSE(PanelSettings(settings).english()); // nothing stored: Chinese
+    EXPECT_EQ(PanelSettings(settings).english(), std::nullopt); // nothing stored
     PanelSettings(settings).setEnglish(true);
     EXPECT_EQ(settings.value(QStringLiteral("language")).toString(), QStringLiteral("en"));
-    EXPECT_TRUE(PanelSettings(settings).english());
+    EXPECT_EQ(PanelSettings(settings).english(), true);
 }
 
 // A pseudo-terminal is no device the system lists, but bound to a number it is offered, and

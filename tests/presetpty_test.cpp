@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "link/serialport.h"
 #include "menufixture.h"
+#include "panel/levelslider.h"
 #include "pty.h"
 
 #include <QElapsedTimer>
@@ -111,6 +112,82 @@ TEST(PresetPushRealTest, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
             << parameter(id).control;
     }
     EXPECT_EQ(capturePreset(form.panel()), far);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// Ctrl+Z and Ctrl+Shift+Z pressed on the window: the preset goes back and comes again on a real
+// line, one command in flight, and a key step of a slider is taken back with one frame.
+TEST(UndoRealTest, TheKeysTakeBackAndRedoOnTheLineOneCommandInFlight)
+{
+    test::Pty pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("far.json"));
+    test::writeFile(path, writePreset(test::farPreset()));
+
+    Form1 form;
+    QStringList messages;
+    form.setMessagePresenter([&](const QString &text) { messages << text; });
+    auto dialogs = std::make_unique<test::ScriptedDialogs>();
+    dialogs->openPath = path;
+    form.menuActions().setDialogs(std::move(dialogs));
+    form.serialPort()->bindings().bind(5, QString::fromStdString(pty.path()));
+    form.show();
+    form.menu().action(MenuEntry::Connect)->trigger();
+    ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
+    pty.write({0xAA});
+    test::spin(20);
+    pty.write({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1: online
+    ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
+    ASSERT_TRUE(form.view().mute()->isEnabled());
+
+    ScriptedProcessor processor{pty};
+    const Preset start = capturePreset(form.panel());
+    for (int id : presetIds())
+        processor.held[static_cast<std::size_t>(id)] = start.values[static_cast<std::size_t>(id)];
+    const auto settled = [&] {
+        return !form.menuActions().presets().pushing() && !form.link().commandPending() &&
+               form.view().statusDisplay()->text() == QStringLiteral("当前状态：联机");
+    };
+    const auto processorHolds = [&](const Preset &preset) {
+        for (int id : presetIds())
+            if (parameter(id).kind != ControlKind::Spinner &&
+                processor.held[static_cast<std::size_t>(id)] !=
+                    preset.values[static_cast<std::size_t>(id)])
+                return false;
+        return true;
+    };
+
+    form.menu().action(MenuEntry::OpenFile)->trigger();
+    processor.serve(settled, 10000);
+    ASSERT_TRUE(processorHolds(test::farPreset()));
+
+    QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(capturePreset(form.panel()), start); // the panel at once
+    processor.serve(settled, 10000);
+    EXPECT_TRUE(processorHolds(start));
+
+    QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(capturePreset(form.panel()), test::farPreset());
+    processor.serve(settled, 10000);
+    EXPECT_TRUE(processorHolds(test::farPreset()));
+
+    // One key step of a slider, and back.
+    LevelSlider *echo = form.view().slider(2);
+    echo->setFocus();
+    const int before = echo->parameterValue();
+    QTest::keyClick(echo, Qt::Key_Up);
+    processor.serve(settled, 2000);
+    ASSERT_NE(processor.held[2], before);
+    const std::size_t sent = processor.frames.size();
+    QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+    processor.serve(settled, 2000);
+    EXPECT_EQ(processor.held[2], before);
+    EXPECT_EQ(processor.frames.size(), sent + 1);
+    EXPECT_EQ(echo->parameterValue(), before);
+
+    EXPECT_EQ(processor.overlaps, 0);
+    EXPECT_EQ(processor.badSums, 0);
     EXPECT_TRUE(messages.isEmpty());
 }
 

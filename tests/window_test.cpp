@@ -2,6 +2,7 @@
 #include "menufixture.h"
 #include "panel/controltable.h"
 #include "panel/helpwindow.h"
+#include "panel/windowplace.h"
 
 #include "link/serialport.h"
 
@@ -13,6 +14,8 @@
 #include <QMenuBar>
 #include <QRawFont>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextLayout>
 
 #include <set>
@@ -428,6 +431,101 @@ TEST_F(WindowTest, ChineseCaptionsAreDrawnInAChineseFont)
     EXPECT_EQ(font.families().value(0), QStringLiteral("宋体"));
     EXPECT_DOUBLE_EQ(font.pointSizeF(), 10.5);
     EXPECT_TRUE(chinese.contains(QFontInfo(font).family())) << qPrintable(QFontInfo(font).family());
+}
+
+// A 1366 x 768 laptop at 125 % leaves 1093 x 614: the window fits it, the menu bar whole above
+// a scrolling client area, and every control, the bottom row included, can be brought into view.
+// Back on a screen with room, the window is as designed again.
+TEST_F(WindowTest, OnASmallScreenTheWholePanelStaysReachable)
+{
+    const QRect laptop(0, 0, 1093, 614);
+    form->fitTo(laptop);
+    QApplication::processEvents();
+    QScrollArea *scroll = form->clientScroll();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(view().parentWidget(), scroll->viewport());
+    EXPECT_EQ(view().size(), QSize(1009, 652)); // the layout inside is unchanged
+    EXPECT_LE(form->frameGeometry().width(), laptop.width());
+    EXPECT_LE(form->frameGeometry().height(), laptop.height());
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0); // wide enough: it scrolls down only
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+
+    const auto inWindow = [this](QWidget *w) {
+        return form->rect().contains(QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()));
+    };
+    const auto inViewport = [scroll](QWidget *w) {
+        return scroll->viewport()->rect().contains(
+            QRect(w->mapTo(scroll->viewport(), QPoint(0, 0)), w->size()));
+    };
+    for (QAction *a : form->menuBar()->actions()) {
+        const QRect r = form->menuBar()->actionGeometry(a);
+        EXPECT_TRUE(form->menuBar()->rect().contains(r)) << qPrintable(a->objectName());
+    }
+    EXPECT_TRUE(inWindow(form->menuBar()));
+    for (QWidget *w : {static_cast<QWidget *>(view().statusDisplay()),
+                       static_cast<QWidget *>(view().button(Group::SaveMode, 4)),
+                       static_cast<QWidget *>(view().button(Group::KaraokeMode, 0)),
+                       static_cast<QWidget *>(view().text1())}) {
+        scroll->ensureWidgetVisible(w);
+        EXPECT_TRUE(inViewport(w)) << qPrintable(w->objectName());
+        EXPECT_TRUE(inWindow(w)) << qPrintable(w->objectName());
+    }
+    // The keyboard brings the focus into view: Tab to the last save slot.
+    scroll->verticalScrollBar()->setValue(0);
+    QWidget *last = view().button(Group::SaveMode, 4);
+    ASSERT_TRUE(view().focusChain().contains(last));
+    view().focusChain().first()->setFocus();
+    for (int i = 0; i < 200 && QApplication::focusWidget() != last; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), last);
+    EXPECT_TRUE(inViewport(last));
+
+    form->fitTo(QRect(0, 0, 1920, 1080));
+    QApplication::processEvents();
+    EXPECT_EQ(form->clientScroll(), nullptr);
+    EXPECT_EQ(view().parentWidget(), form.get());
+    EXPECT_TRUE(view().isVisible());
+    EXPECT_EQ(form->width(), 1009);
+    EXPECT_EQ(form->height(), form->menuBar()->height() + 652);
+    EXPECT_EQ(view().mapTo(form.get(), QPoint(0, 0)).y(), form->menuBar()->height());
+}
+
+// Which sizes need the scroll area, and how large the window then is.
+TEST(WindowFitTest, ScrollsOnlyWhereTheScreenIsTooSmall)
+{
+    const QSize natural(1009, 677);
+    const int bar = 15;
+    const struct
+    {
+        QSize room;
+        bool scrolls;
+        QSize size;
+    } cases[] = {
+        {{1912, 1040}, false, natural},   {{1009, 677}, false, natural}, // exactly
+        {{1085, 580}, true, {1024, 580}}, // too low: a bar down the side
+        {{1015, 580}, true, {1015, 580}}, // ... which then needs one along the bottom too
+        {{900, 1000}, true, {900, 692}},  // too narrow: a bar along the bottom
+        {{900, 680}, true, {900, 680}},   // ... which makes it too low as well
+        {{792, 560}, true, {792, 560}},   // too small both ways
+    };
+    for (const auto &c : cases) {
+        const WindowFit fit = fitWindow(natural, c.room, bar);
+        EXPECT_EQ(fit.scrolls, c.scrolls) << c.room.width() << 'x' << c.room.height();
+        EXPECT_EQ(fit.size, c.size) << c.room.width() << 'x' << c.room.height();
+    }
+}
+
+TEST(WindowFitTest, APlaceCountsWhenTheWindowLiesWhollyOnOneScreen)
+{
+    const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
+    const QSize window(1017, 708);
+    EXPECT_TRUE(placeOnScreens(QRect(QPoint(100, 80), window), screens));
+    EXPECT_TRUE(placeOnScreens(QRect(QPoint(2000, 300), window), screens));
+    EXPECT_FALSE(placeOnScreens(QRect(QPoint(1500, 80), window), screens)); // across the seam
+    EXPECT_FALSE(placeOnScreens(QRect(QPoint(100, 500), window), screens)); // off the bottom
+    EXPECT_FALSE(placeOnScreens(QRect(QPoint(-5000, 80), window), screens));
+    EXPECT_FALSE(placeOnScreens(QRect(QPoint(100, 80), window), {}));
 }
 
 TEST_F(WindowTest, EveryControlLiesInsideTheClientArea)

@@ -395,13 +395,15 @@ Rest the pointer on a control to see what it sets, its range and its unit.</tran
 按钮和复选框：空格键。
 环绕模式：方向键在 L/R 和 L-R 之间切换。
 最大音乐、最大话筒：↑ 和 ↓ 逐步调整。
-Ctrl+O 打开文件，Ctrl+S 保存文件，F1 帮助，Ctrl+Q 退出。</source>
+Ctrl+O 打开文件，Ctrl+S 保存文件，F1 帮助，Ctrl+Q 退出。
+Ctrl+Z 撤销上一步改动（最多 100 步），Ctrl+Shift+Z 或 Ctrl+Y 重做。一步是推子的一次拖动或一次按键、一次按钮点击、复选框、环绕模式、打开的预设文件或设备复位（连同 Mute）；运行模式和保存模式不算。联机时撤销的设置也发送给处理器；连接设备后从头记起。</source>
         <translation>Tab and Shift+Tab: move between the controls.
 Sliders: Up and Page Up move up (larger values), Down and Page Down move down, Home goes to the top, End to the bottom; the mouse wheel works too.
 Buttons and check boxes: the space bar.
 Surround: the arrow keys switch between L/R and L-R.
 Max music, Max mic: Up and Down step them.
-Ctrl+O Open File, Ctrl+S Save File, F1 Help, Ctrl+Q Exit.</translation>
+Ctrl+O Open File, Ctrl+S Save File, F1 Help, Ctrl+Q Exit.
+Ctrl+Z undoes the last change (up to 100 steps), Ctrl+Shift+Z or Ctrl+Y redoes it. A step is one drag or key step of a slider, one button click, the check box, the surround option, a preset file opened or a device reset (with Mute); Run mode and Save mode are not steps. Online, what is undone is sent to the processor too; connecting starts afresh.</translation>
     </message>
     <message>
         <source>状态与提示</source>
