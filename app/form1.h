@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/menuactions.h"
-#include "app/tickgate.h"
+#include "link/tickgate.h"
 #include "link/link.h"
 #include "link/linkhost.h"
 #include "panel/panelmenu.h"

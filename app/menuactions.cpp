@@ -1,6 +1,6 @@
 #include "app/menuactions.h"
 
-#include "app/panelsettings.h"
+#include "link/panelsettings.h"
 #include "app/standarddialogs.h"
 #include "link/portscan.h"
 #include "panel/helpwindow.h"

@@ -7,12 +7,16 @@ class QSettings;
 namespace qj {
 
 // What the panel remembers between runs: the language of its captions and which device
-// stands behind each port number.
+// stands behind each port number. qj-ctl reads the bindings too, so its --port N names the
+// device the panel would open.
 //     language = en | zh_CN
 //     ports/<number> = <device>        e.g. ports/5 = /dev/ttyUSB0
 class PanelSettings
 {
 public:
+    // The settings' owner: ~/.config/QJ/QJ.conf.
+    static constexpr char kOrganization[] = "QJ";
+    static constexpr char kApplication[] = "QJ";
     static constexpr char kLanguageKey[] = "language";
     static constexpr char kPortsGroup[] = "ports";
     static constexpr char kEnglish[] = "en";
