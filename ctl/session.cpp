@@ -33,13 +33,11 @@ Session::Session(const Request &request, PortBindings bindings, std::FILE *out, 
         m_serial.bindings().bind(m_request.port, m_request.device);
     m_panel.setChangeHandler([this](Control control) { m_link.controlChanged(control); });
     m_link.setLanguage(Language::English);
-    m_link.decoder().setReportHook([this](std::uint8_t wireId, std::uint8_t value) {
-        m_values.at(wireId) = value;
-        m_lastHeard = m_clock.elapsed();
-    });
+    m_link.decoder().setReportHook(
+        [this](std::uint8_t wireId, std::uint8_t value) { m_values.at(wireId) = value; });
     m_link.supervisor().setAcknowledgedHook([this](std::uint8_t cmdId, std::uint8_t) {
-        if (cmdId == Connection::kConnectCmdId)
-            m_lastHeard = m_clock.elapsed();
+        if (cmdId == Connection::kConnectCmdId && !m_acknowledgedAt)
+            m_acknowledgedAt = m_lastHeard = m_clock.elapsed();
     });
     connect(&m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
 
@@ -104,6 +102,8 @@ void Session::timerFired()
 {
     if (!m_gate.admit(TickGate::Clock::now()))
         return; // it crowds a late tick (see TickGate)
+    if (m_serial.inBufferCount() != 0)
+        m_lastHeard = m_clock.elapsed(); // the processor is still talking, refused or not
     m_link.tick();
     step();
 }
@@ -164,8 +164,10 @@ bool Session::reportsComplete()
     if (m_onlineAt)
         return now - *m_onlineAt >= kReportsWaitMs;
     // Never online: the processor acknowledged and then fell silent, or its reports of ids 36
-    // and 37 were lost.
-    return m_lastHeard && !m_link.commandPending() && now - *m_lastHeard >= kReportsWaitMs;
+    // and 37 were lost. Noise on the line may keep it from ever falling quiet.
+    if (!m_acknowledgedAt || m_link.commandPending())
+        return false;
+    return now - *m_lastHeard >= kReportsWaitMs || now - *m_acknowledgedAt >= kReportsMostMs;
 }
 
 std::vector<int> Session::missing(const std::vector<int> &wireIds) const

@@ -26,6 +26,9 @@ public:
     // After the online transition the reports are taken as complete this long without the
     // last one (wire id 37); the same quiet ends a connection that never went online.
     static constexpr qint64 kReportsWaitMs = 200;
+    // A connection that never goes online ends this long after the acknowledgement at the
+    // latest: 38 reports that each wait 30 ms for a reply take 1.3 s.
+    static constexpr qint64 kReportsMostMs = 3000;
 
     Session(const Request &request, PortBindings bindings, std::FILE *out = stdout,
             std::FILE *err = stderr);
@@ -66,10 +69,11 @@ private:
     QElapsedTimer m_clock;
     Phase m_phase = Phase::Connecting;
     std::array<std::optional<int>, kParameterCount> m_values{};
-    std::optional<qint64> m_onlineAt;     // ms on m_clock
-    std::optional<qint64> m_lastHeard;    // the connect acknowledged, or the last report accepted
-    std::optional<Message> m_openRefusal; // why the port did not open
-    std::optional<Message> m_linkFailure; // what the link said when it failed
+    std::optional<qint64> m_onlineAt;       // ms on m_clock
+    std::optional<qint64> m_acknowledgedAt; // the connect command acknowledged
+    std::optional<qint64> m_lastHeard;      // the last tick that found bytes waiting
+    std::optional<Message> m_openRefusal;   // why the port did not open
+    std::optional<Message> m_linkFailure;   // what the link said when it failed
     int m_status = kDone;
 };
 

@@ -398,6 +398,39 @@ TEST_F(CtlOnSim, ASilentProcessorGetsTenConnectCommandsAndTheLinkFails)
               10);
 }
 
+TEST_F(CtlOnSim, ADeviceLostWhileConnectingFailsTheLink)
+{
+    Processor silent;
+    ASSERT_TRUE(silent.start({QStringLiteral("--fault"), QStringLiteral("noack")}));
+    QProcess p;
+    p.start(QStringLiteral(QJ_CTL_PROGRAM),
+            {QStringLiteral("--device"), silent.path(), QStringLiteral("get")});
+    // Unplugged once the connect command has come, while qj-ctl waits for its answer.
+    ASSERT_TRUE(waitFor([&] { return silent.bytesReceived() >= 4; }));
+    silent.sim.sendLine(QStringLiteral("unplug"));
+    ASSERT_TRUE(waitFor([&] { return p.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QLatin1String("went away"))) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+TEST_F(CtlOnSim, AProcessorWhoseReportsAreAllLostNeverConnectsAndNothingIsSent)
+{
+    Processor garbled;
+    ASSERT_TRUE(garbled.start({QStringLiteral("--fault"), QStringLiteral("corrupt=1")}));
+    const CtlRun get = ctlOn(garbled, {QStringLiteral("get"), QStringLiteral("RunMode")});
+    EXPECT_EQ(get.status, 3);
+    EXPECT_EQ(get.out, QStringLiteral("RunMode -\n"));
+    garbled.trace.clear();
+    const CtlRun set = ctlOn(garbled, {QStringLiteral("set"), QStringLiteral("MusicVolume=3")});
+    EXPECT_EQ(set.status, 3);
+    ASSERT_TRUE(garbled.settled());
+    EXPECT_TRUE(garbled.acknowledged().isEmpty());
+    // It waited for the reports to end rather than closing the port in the middle of one.
+    EXPECT_FALSE(garbled.trace.filter(QStringLiteral("report 37")).isEmpty());
+}
+
 TEST_F(CtlOnSim, AMissingDeviceFailsTheLinkAndIsNamed)
 {
     const QString absent = file(QStringLiteral("no-such-tty"));
