@@ -1,9 +1,9 @@
 #include "bench/tickbench.h"
 
-#include "link/tickgate.h"
 #include "bench/eventwait.h"
 #include "bench/panelrig.h"
 #include "bench/report.h"
+#include "link/tickgate.h"
 
 #include <QEventLoop>
 #include <QTimer>

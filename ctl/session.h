@@ -36,9 +36,6 @@ public:
     // Connects, does what the request asks and returns the exit status.
     int run();
 
-    // The value byte of the last report accepted for each wire id; none when none came.
-    const std::array<std::optional<int>, kParameterCount> &reported() const { return m_values; }
-
 private:
     enum class Phase { Connecting, Sending };
 
@@ -68,6 +65,7 @@ private:
     QEventLoop m_loop;
     QElapsedTimer m_clock;
     Phase m_phase = Phase::Connecting;
+    // The value byte of the last report accepted for each wire id, as it came.
     std::array<std::optional<int>, kParameterCount> m_values{};
     std::optional<qint64> m_onlineAt;       // ms on m_clock
     std::optional<qint64> m_acknowledgedAt; // the connect command acknowledged
