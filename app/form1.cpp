@@ -1,6 +1,6 @@
 #include "app/form1.h"
 
-#include "app/panelsettings.h"
+#include "link/panelsettings.h"
 #include "link/serialport.h"
 #include "panel/appicon.h"
 #include "panel/commandbutton.h"

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/menuactions.h"
-#include "app/tickgate.h"
 #include "link/link.h"
 #include "link/linkhost.h"
+#include "link/tickgate.h"
 #include "panel/panelmenu.h"
 #include "panel/widgetpanel.h"
 

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/tracefile.h"
 #include "link/connection.h"
+#include "link/panelsettings.h"
 #include "link/serialport.h"
 #include "panel/panelview.h"
 #include "tools/simlauncher.h"
@@ -94,8 +95,9 @@ int main(int argc, char *argv[])
     // The link counts its waits in 1 ms ticks: ask the kernel to wake the timer on time rather
     // than up to 50 us late (the default slack), which stretched 1900 ticks by a tenth.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    QCoreApplication::setOrganizationName(QStringLiteral("QJ"));
-    QCoreApplication::setApplicationName(QStringLiteral("QJ"));
+    // QSettings: ~/.config/QJ/QJ.conf, which qj-ctl reads as well.
+    QCoreApplication::setOrganizationName(QLatin1String(qj::PanelSettings::kOrganization));
+    QCoreApplication::setApplicationName(QLatin1String(qj::PanelSettings::kApplication));
     QCoreApplication::setApplicationVersion(QStringLiteral(QJ_VERSION));
     // Lets the desktop match the window to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("qj-panel"));

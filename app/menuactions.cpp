@@ -1,7 +1,7 @@
 #include "app/menuactions.h"
 
-#include "app/panelsettings.h"
 #include "app/standarddialogs.h"
+#include "link/panelsettings.h"
 #include "link/portscan.h"
 #include "panel/helpwindow.h"
 #include "panel/panelmenu.h"

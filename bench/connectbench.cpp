@@ -150,7 +150,7 @@ ConnectSeries connectRuns(PanelRig &rig, int runs)
 
 } // namespace
 
-void runConnectBench(Report &report, int runs)
+double runConnectBench(Report &report, int runs)
 {
     std::fprintf(stderr, "1. connect to online, %d runs\n", runs);
     const QString heading = QStringLiteral("Connect to online");
@@ -158,7 +158,7 @@ void runConnectBench(Report &report, int runs)
     if (!rig.startDevice()) {
         report.addAnalysis(QStringLiteral("1"), heading,
                            QStringLiteral("Not measured: %1").arg(rig.errorString()));
-        return;
+        return NAN;
     }
     const ConnectSeries s = connectRuns(rig, runs);
 
@@ -244,6 +244,7 @@ void runConnectBench(Report &report, int runs)
             "once a millisecond, which would change the tick counts the protocol is built on.")
             .arg(number(floor, 0), number(floor / bound, 2), number(ms(sim::Device::kSettleGap), 0),
                  number(panelFloor, 2), number(deviceFloor, 2)));
+    return s.toMute.empty() ? NAN : s.toMute.median();
 }
 
 } // namespace qj::bench

@@ -3,6 +3,7 @@
 // fails nothing.
 #include "bench/connectbench.h"
 #include "bench/controlbench.h"
+#include "bench/ctlbench.h"
 #include "bench/dragbench.h"
 #include "bench/machine.h"
 #include "bench/processbench.h"
@@ -90,8 +91,8 @@ int main(int argc, char *argv[])
         QStringLiteral("idle-seconds"), QStringLiteral("Seconds per idle-cost run (default 30)."),
         QStringLiteral("S"), QStringLiteral("30"));
     const QCommandLineOption onlyOption(
-        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-6)."),
-        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6"));
+        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-7)."),
+        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7"));
     const QCommandLineOption outOption(
         QStringLiteral("out"),
         QStringLiteral("Where to write the report (default docs/PERFORMANCE.md of the checkout)."),
@@ -110,8 +111,9 @@ int main(int argc, char *argv[])
         QStringLiteral("Started %1; load average before: %2")
             .arg(QDateTime::currentDateTime().toString(Qt::ISODate), qj::bench::loadAverage()));
 
+    double panelOnlineMs = NAN; // item 1's connect to Mute enabled, for item 7
     if (wanted("1"))
-        qj::bench::runConnectBench(report, runs);
+        panelOnlineMs = qj::bench::runConnectBench(report, runs);
     if (wanted("2"))
         qj::bench::runControlBench(report, runs, std::max(1, parser.value(stepsOption).toInt()));
     if (wanted("3"))
@@ -125,6 +127,8 @@ int main(int argc, char *argv[])
     }
     if (wanted("6"))
         qj::bench::runDragBench(report, runs);
+    if (wanted("7"))
+        qj::bench::runCtlBench(report, runs, panelOnlineMs);
 
     report.addCondition(QStringLiteral("Load average after: %1 (2 cores; other work on the "
                                        "machine shows here)")

@@ -1,9 +1,9 @@
 #include "bench/tickbench.h"
 
-#include "app/tickgate.h"
 #include "bench/eventwait.h"
 #include "bench/panelrig.h"
 #include "bench/report.h"
+#include "link/tickgate.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -208,7 +208,7 @@ void runTickBench(Report &report, int runs)
             "fall between two bytes of an arriving report (0.35 ms apart at 28800 baud), find "
             "the count unchanged and decode half a frame, which the panel rejects and the report "
             "is lost. The panel therefore leaves out a tick that comes less than %3 ms after the "
-            "one before (app/tickgate.h); the next one comes within the period, so 1900 ticks "
+            "one before (link/tickgate.h); the next one comes within the period, so 1900 ticks "
             "stay well inside the target.")
             .arg(runs)
             .arg(bareNotes.join(QStringLiteral("; ")))

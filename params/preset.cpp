@@ -16,6 +16,12 @@ namespace {
 
 const QString kFormat = QStringLiteral("qj-karaoke-preset");
 
+// Each master level and the limit over it.
+constexpr std::array<std::pair<std::uint8_t, std::uint8_t>, 2> kLevelLimits{{
+    {wire::kMusicVolume, wire::kMaxMusicVolume},
+    {wire::kMicVolume, wire::kMaxMicVolume},
+}};
+
 std::optional<Group> groupOf(int wireId)
 {
     for (const ButtonGroup &g : buttonGroups())
@@ -171,8 +177,14 @@ void applyPreset(PanelAccess &panel, const Preset &preset)
     }
 }
 
-QByteArray writePreset(const Preset &preset)
+QByteArray writePreset(const Preset &given)
 {
+    // A limit the processor reported moves no slider, so the panel can show a level above it;
+    // the file holds it at the limit, where the panel's own spinner puts it, and so is always
+    // one that readPreset takes.
+    Preset preset = given;
+    for (const auto &[level, limit] : kLevelLimits)
+        preset.values[level] = std::min(preset.values[level], preset.values[limit]);
     QJsonArray entries;
     for (int id = 0; id < kParameterCount; ++id) {
         if (!inPreset(id))
@@ -262,8 +274,7 @@ std::optional<Preset> readPreset(const QByteArray &text, PresetProblem *problem)
         }
     }
     // A level above its own limit has no place on its track.
-    for (const auto &[level, limit] : {std::pair{wire::kMusicVolume, wire::kMaxMusicVolume},
-                                       std::pair{wire::kMicVolume, wire::kMaxMicVolume}}) {
+    for (const auto &[level, limit] : kLevelLimits) {
         if (preset.values[level] > preset.values[limit]) {
             const Parameter &p = parameter(level);
             return fail(PresetProblem::LevelAboveLimit,

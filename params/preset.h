@@ -63,7 +63,8 @@ Preset capturePreset(const PanelAccess &panel);
 void applyPreset(PanelAccess &panel, const Preset &preset);
 
 // The file: UTF-8 JSON with a format name, a version and one entry per parameter (name, wire
-// id and value), in wire-id order.
+// id and value), in wire-id order. A master level above its limit is written at the limit, so
+// readPreset takes every file written here.
 QByteArray writePreset(const Preset &preset);
 // Validates the whole text before anything is used; nothing is half-read.
 std::optional<Preset> readPreset(const QByteArray &text, PresetProblem *problem = nullptr);

@@ -62,6 +62,36 @@ TEST(Preset, SaveChangeOpenGivesBackTheSamePanel)
     EXPECT_TRUE(other.port.writes.empty()); // applying sends nothing
 }
 
+// The processor lowered its limits on its own front panel: the reports move the spinners but
+// not the levels' tracks, so the panel shows each level above its limit. What it saves opens,
+// with the level at the limit the panel's spinner would put it at.
+TEST(Preset, ALevelAboveALimitTheProcessorLoweredIsSavedAtTheLimit)
+{
+    LinkRig rig;
+    rig.port.open = true;
+    for (const auto &[id, value] :
+         {std::pair{31, 50}, std::pair{32, 30}, std::pair{29, 40}, std::pair{30, 12}}) {
+        const frame::Frame f = frame::make(std::uint8_t(id), std::uint8_t(value));
+        rig.port.received.insert(rig.port.received.end(), f.begin(), f.end());
+        rig.tick(2);
+    }
+    const Preset shown = capturePreset(rig.panel);
+    ASSERT_EQ(shown.values[31], 50); // the reports were taken as the panel takes them
+    ASSERT_EQ(shown.values[29], 40);
+
+    PresetProblem problem{};
+    const auto read = readPreset(writePreset(shown), &problem);
+    ASSERT_TRUE(read.has_value()) << presetProblemText(problem, Language::English).toStdString();
+    EXPECT_EQ(read->values[31], 40);
+    EXPECT_EQ(read->values[32], 12);
+    EXPECT_EQ(read->values[29], 40);
+    EXPECT_EQ(read->values[30], 12);
+    Preset rest = shown;
+    rest.values[31] = 40;
+    rest.values[32] = 12;
+    EXPECT_EQ(*read, rest); // nothing else changes
+}
+
 TEST(Preset, TheFileIsReadableAndOrderedByWireId)
 {
     const QByteArray file = writePreset(offlinePreset());

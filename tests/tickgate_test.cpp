@@ -1,5 +1,5 @@
 // RunTimer's ticks stay about a period apart, whatever the timer does after a late tick.
-#include "app/tickgate.h"
+#include "link/tickgate.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,7 @@ namespace qj {
 
 // What the panel remembers between runs: the language of its captions, which device stands
 // behind each port number, where the window was left and the folder of the last preset file.
+// qj-ctl reads the bindings too, so its --port N names the device the panel would open.
 //     language = en | zh_CN
 //     ports/<number> = <device>        e.g. ports/5 = /dev/ttyUSB0
 //     window/position = @Point(x y)    the window's top-left corner, its frame included
@@ -20,6 +21,9 @@ namespace qj {
 class PanelSettings
 {
 public:
+    // The settings' owner: ~/.config/QJ/QJ.conf.
+    static constexpr char kOrganization[] = "QJ";
+    static constexpr char kApplication[] = "QJ";
     static constexpr char kLanguageKey[] = "language";
     static constexpr char kPortsGroup[] = "ports";
     static constexpr char kEnglish[] = "en";

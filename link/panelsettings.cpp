@@ -1,4 +1,4 @@
-#include "app/panelsettings.h"
+#include "link/panelsettings.h"
 
 #include <QSettings>
 

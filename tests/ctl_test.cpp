@@ -1,0 +1,506 @@
+// qj-ctl as a script runs it: the program against build/qj-sim on real pseudo-terminals.
+#include "link/panelsettings.h"
+#include "params/parametermap.h"
+#include "params/preset.h"
+#include "pty.h"
+#include "tools/simlauncher.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace qj {
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+bool waitFor(const std::function<bool()> &done, int ms = kWaitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        test::spin(2);
+    }
+    return true;
+}
+
+QString name(int wireId)
+{
+    return QString::fromLatin1(parameter(wireId).control.data(),
+                               qsizetype(parameter(wireId).control.size()));
+}
+
+struct CtlRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// One virtual processor with its trace.
+struct Processor
+{
+    sim::SimLauncher sim;
+    QStringList trace;
+
+    bool start(QStringList arguments = {})
+    {
+        sim.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
+        QObject::connect(&sim, &sim::SimLauncher::traced,
+                         [this](const QString &line) { trace << line; });
+        arguments << QStringLiteral("--trace");
+        return sim.start(arguments);
+    }
+    QString path() const { return sim.ptyPath(); }
+    bool control(const QString &line) { return sim.request(line).startsWith(QLatin1String("OK")); }
+
+    std::vector<int> state()
+    {
+        const QStringList words = sim.request(QStringLiteral("state")).split(u' ');
+        std::vector<int> values;
+        for (qsizetype i = 1; i < words.size(); ++i)
+            values.push_back(words[i].toInt());
+        return values;
+    }
+
+    // Nothing left to go out or crossing the line.
+    bool settled()
+    {
+        return waitFor([&] {
+            return sim.request(QStringLiteral("queue")) == QLatin1String("OK 0") &&
+                   sim.request(QStringLiteral("line")) == QLatin1String("OK 0");
+        });
+    }
+
+    // Settings changed on the processor's own front panel, then a new pseudo-terminal, so the
+    // reports of those changes, which nobody answered, are not waiting for the next program.
+    bool hold(const std::vector<std::pair<int, int>> &settings)
+    {
+        for (const auto &[id, value] : settings)
+            if (!control(QStringLiteral("set %1 %2").arg(id).arg(value)))
+                return false;
+        if (!settled())
+            return false;
+        bool lost = false;
+        bool ready = false;
+        QObject::connect(&sim, &sim::SimLauncher::ptyLost, [&] { lost = true; });
+        QObject::connect(&sim, &sim::SimLauncher::ptyReady, [&] { ready = true; });
+        sim.sendLine(QStringLiteral("unplug"));
+        if (!waitFor([&] { return lost; }))
+            return false;
+        sim.sendLine(QStringLiteral("plug"));
+        const bool ok = waitFor([&] { return ready; });
+        QObject::disconnect(&sim, &sim::SimLauncher::ptyLost, nullptr, nullptr);
+        QObject::disconnect(&sim, &sim::SimLauncher::ptyReady, nullptr, nullptr);
+        trace.clear();
+        return ok;
+    }
+
+    // The words of the trace lines of one kind: "rx", "tx" or "--".
+    QStringList lines(const QString &kind) const
+    {
+        QStringList out;
+        for (const QString &line : trace) {
+            const QStringList words = line.simplified().split(u' ');
+            if (words.size() > 1 && words[1] == kind)
+                out << words.mid(2).join(u' ');
+        }
+        return out;
+    }
+    int bytesReceived() const
+    {
+        int n = 0;
+        for (const QString &bytes : lines(QStringLiteral("rx")))
+            n += int(bytes.split(u' ').size());
+        return n;
+    }
+    // The commands the processor acknowledged, "id=value" by wire id, the connect left out.
+    QStringList acknowledged() const
+    {
+        QStringList out;
+        static const QRegularExpression command(
+            QStringLiteral("^command (\\d+=\\d+) acknowledged"));
+        for (const QString &decision : lines(QStringLiteral("--"))) {
+            const QRegularExpressionMatch m = command.match(decision);
+            if (m.hasMatch() && m.captured(1) != QLatin1String("0=1"))
+                out << m.captured(1);
+        }
+        return out;
+    }
+};
+
+class CtlOnSim : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(room.start()) << room.sim.errorString().toStdString();
+    }
+
+    // qj-ctl with these arguments, its settings folder a scratch one.
+    CtlRun ctl(const QStringList &arguments)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QJ_CTL_PROGRAM), arguments);
+        CtlRun run;
+        if (!p.waitForStarted() || !waitFor([&] { return p.state() == QProcess::NotRunning; })) {
+            p.kill();
+            p.waitForFinished();
+            return run;
+        }
+        run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromUtf8(p.readAllStandardOutput());
+        run.err = QString::fromUtf8(p.readAllStandardError());
+        return run;
+    }
+    CtlRun ctlOn(Processor &processor, QStringList arguments)
+    {
+        arguments.prepend(processor.path());
+        arguments.prepend(QStringLiteral("--device"));
+        return ctl(arguments);
+    }
+
+    QString file(const QString &fileName) const { return dir.filePath(fileName); }
+
+    QTemporaryDir dir;
+    Processor room;
+};
+
+// "NAME VALUE" lines by name.
+QMap<QString, QString> linesOf(const QString &out)
+{
+    QMap<QString, QString> values;
+    for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList words = line.split(u' ');
+        if (words.size() == 2)
+            values.insert(words[0], words[1]);
+    }
+    return values;
+}
+
+TEST_F(CtlOnSim, GetPrintsWhatTheProcessorReportsInLinesAndAsJson)
+{
+    // The source on Auto (8), a group index, a box, a level, the other surround option.
+    ASSERT_TRUE(room.hold({{wire::kMusicSelect, 8},
+                           {12, 2},
+                           {wire::kSuperBass, 1},
+                           {wire::kMusicVolume, 41},
+                           {wire::kSurround, 1}}));
+    const std::vector<int> held = room.state();
+    ASSERT_EQ(held.size(), std::size_t(kParameterCount));
+
+    const CtlRun all = ctlOn(room, {QStringLiteral("get")});
+    EXPECT_EQ(all.status, 0) << all.err.toStdString();
+    EXPECT_TRUE(all.err.isEmpty()) << all.err.toStdString();
+    const QStringList lines = all.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), kParameterCount) << all.out.toStdString();
+    for (int id = 0; id < kParameterCount; ++id)
+        EXPECT_EQ(lines[id], QStringLiteral("%1 %2").arg(name(id)).arg(held[std::size_t(id)]));
+
+    const CtlRun some = ctlOn(room, {QStringLiteral("get"), QStringLiteral("MusicVolume"),
+                                     QStringLiteral("MusicSelect"), QStringLiteral("--json")});
+    EXPECT_EQ(some.status, 0) << some.err.toStdString();
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(some.out.toUtf8(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << some.out.toStdString();
+    const QJsonObject object = doc.object();
+    EXPECT_EQ(object.keys().size(), 2);
+    EXPECT_EQ(object.value(QStringLiteral("MusicVolume")).toInt(-1), 41);
+    EXPECT_EQ(object.value(QStringLiteral("MusicSelect")).toInt(-1), 8);
+    EXPECT_EQ(some.out.count(u'\n'), 1); // one object on one line
+    // Named ones come in the order named.
+    EXPECT_LT(some.out.indexOf(QLatin1String("MusicVolume")),
+              some.out.indexOf(QLatin1String("MusicSelect")));
+}
+
+TEST_F(CtlOnSim, SetSendsEachSettingInTheOrderGivenOneInFlight)
+{
+    room.trace.clear();
+    const CtlRun run =
+        ctlOn(room, {QStringLiteral("set"), QStringLiteral("MusicVolume=10"),
+                     QStringLiteral("EchoMode=2"), QStringLiteral("SuperBass=1"),
+                     QStringLiteral("SurroundMode1=1"), QStringLiteral("MicVolume=5"),
+                     QStringLiteral("MusicVolume=12")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    ASSERT_TRUE(room.settled());
+    EXPECT_EQ(room.acknowledged(), (QStringList{"31=10", "12=2", "22=1", "24=1", "32=5", "31=12"}));
+    const std::vector<int> held = room.state();
+    ASSERT_EQ(held.size(), std::size_t(kParameterCount));
+    EXPECT_EQ(held[wire::kMusicVolume], 12);
+    EXPECT_EQ(held[12], 2);
+    EXPECT_EQ(held[wire::kSuperBass], 1);
+    EXPECT_EQ(held[wire::kSurround], 1);
+    EXPECT_EQ(held[wire::kMicVolume], 5);
+
+    // One in flight: after each acknowledgement the processor sends before it hears the next
+    // command, and nothing comes from qj-ctl while a command waits.
+    int waiting = 0; // commands received and not yet acknowledged
+    int most = 0;
+    bool reports = true; // the connection's reports come first
+    for (const QString &line : room.trace) {
+        const QStringList words = line.simplified().split(u' ');
+        if (words.size() < 3)
+            continue;
+        if (words[1] == QLatin1String("--") && words[2] == QLatin1String("command")) {
+            if (line.contains(QLatin1String(" 0=1 ")))
+                continue;
+            reports = false;
+            ++waiting;
+            most = std::max(most, waiting);
+        } else if (!reports && words[1] == QLatin1String("tx") && words.mid(2).join(u' ') == "AA") {
+            waiting = std::max(0, waiting - 1);
+        }
+    }
+    EXPECT_EQ(most, 1);
+}
+
+TEST_F(CtlOnSim, SaveAndLoadCarryOneRoomsSettingsToAnother)
+{
+    // Room 3 holds its music above a limit lowered on its front panel: the panel shows the
+    // level at the limit, and so does the file.
+    ASSERT_TRUE(room.hold({{wire::kMusicVolume, 50},
+                           {wire::kMaxMusicVolume, 40},
+                           {12, 3},
+                           {wire::kSuperBass, 1},
+                           {wire::kSurround, 1},
+                           {wire::kMusicSelect, 8},
+                           {18, 7},
+                           {1, 99},
+                           {wire::kMicVolume, 12}}));
+    Processor next;
+    ASSERT_TRUE(next.start()) << next.sim.errorString().toStdString();
+    ASSERT_TRUE(next.hold({{wire::kMusicVolume, 20}, {wire::kMusicSelect, 2}, {1, 99}}));
+    const std::vector<int> before = next.state();
+
+    const QString path = file(QStringLiteral("room3.json"));
+    const CtlRun save = ctlOn(room, {QStringLiteral("save"), path});
+    ASSERT_EQ(save.status, 0) << save.err.toStdString();
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    PresetProblem problem{};
+    const std::optional<Preset> preset = readPreset(saved.readAll(), &problem);
+    ASSERT_TRUE(preset) << problem.kind; // the panel opens it as it is
+    const std::vector<int> held = room.state();
+    for (int id : presetIds()) {
+        const int expected = id == wire::kMusicVolume ? 40 : held[std::size_t(id)];
+        EXPECT_EQ(preset->values[std::size_t(id)], expected) << name(id).toStdString();
+    }
+
+    const CtlRun load = ctlOn(next, {QStringLiteral("load"), path});
+    ASSERT_EQ(load.status, 0) << load.err.toStdString();
+    ASSERT_TRUE(next.settled());
+    const std::vector<int> after = next.state();
+    int differing = 0;
+    for (int id : presetIds()) {
+        const auto i = std::size_t(id);
+        if (parameter(id).kind == ControlKind::Spinner) {
+            EXPECT_EQ(after[i], before[i]) << "the limits are never sent";
+            continue;
+        }
+        differing += before[i] != preset->values[i] ? 1 : 0;
+        EXPECT_EQ(after[i], preset->values[i]) << name(id).toStdString();
+    }
+    // Only what differed went out, in wire-id order.
+    const QStringList sent = next.acknowledged();
+    EXPECT_EQ(sent.size(), differing);
+    EXPECT_EQ(sent.first(), QLatin1String("12=3"));
+    for (const QString &command : sent) {
+        const int id = command.section(u'=', 0, 0).toInt();
+        EXPECT_TRUE(inPreset(id) && parameter(id).kind != ControlKind::Spinner)
+            << command.toStdString();
+    }
+}
+
+TEST_F(CtlOnSim, BadInputOfEveryKindIsRefusedBeforeAnythingIsWritten)
+{
+    const QString broken = file(QStringLiteral("broken.json"));
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\"format\": \"qj-karaoke-preset\", \"version\": 1, \"parameters\": [");
+    f.close();
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    const QString folder = file(QStringLiteral("folder"));
+    const QString missing = file(QStringLiteral("nowhere/room.json"));
+
+    const std::vector<QStringList> cases = {
+        {"dance"},                          // unknown command
+        {},                                 // no command
+        {"get", "Volume"},                  // unknown name
+        {"set", "Loudness=3"},              // unknown name in a setting
+        {"set", "MusicVolume=63"},          // above the range
+        {"set", "FeedbackTime=79"},         // below the range
+        {"set", "MusicSelect=6"},           // a source that does not exist
+        {"set", "MusicVolume=ten"},         // not a number
+        {"set", "MusicVolume"},             // no value
+        {"set", "MusicVolume="},            // an empty value
+        {"set", "EchoMode=1", "MicVolume"}, // the second has no value: the first is not sent
+        {"set"},                            // nothing to set
+        {"set", "MaxMusicVolume=40"},       // a limit
+        {"set", "MaxMicVolume=20"},
+        {"set", "Mute=10"},                            // a toggle
+        {"load", file(QStringLiteral("absent.json"))}, // unreadable: not there
+        {"load", folder},                              // unreadable: a folder
+        {"load", broken},                              // malformed
+        {"load"},                                      // no file
+        {"save", missing},                             // nowhere to write
+        {"save", folder},
+        {"get", "--frobnicate"},            // unknown option
+        {"set", "MusicVolume=1", "--json"}, // an option of another command
+        {"--port", "0", "get"},
+        {"--port", "100", "get"},
+    };
+    room.trace.clear();
+    for (const QStringList &arguments : cases) {
+        const CtlRun run = ctlOn(room, arguments);
+        EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith(QLatin1String("qj-ctl: ")))
+            << arguments.join(u' ').toStdString() << ": " << run.err.toStdString();
+    }
+    // Both ways of naming the device at once.
+    const CtlRun both = ctl({QStringLiteral("--device"), room.path(), QStringLiteral("--port"),
+                             QStringLiteral("5"), QStringLiteral("get")});
+    EXPECT_EQ(both.status, 2);
+    ASSERT_TRUE(room.settled());
+    EXPECT_EQ(room.bytesReceived(), 0) << room.trace.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+TEST_F(CtlOnSim, ASilentProcessorGetsTenConnectCommandsAndTheLinkFails)
+{
+    Processor silent;
+    ASSERT_TRUE(silent.start({QStringLiteral("--fault"), QStringLiteral("noack")}));
+    const CtlRun run = ctlOn(silent, {QStringLiteral("get")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(silent.path())) << run.err.toStdString();
+    ASSERT_TRUE(silent.settled());
+    EXPECT_EQ(silent.bytesReceived(), 10 * 4);
+    EXPECT_EQ(silent.lines(QStringLiteral("rx")).join(u' ').count(QLatin1String("AA 00 01 54")),
+              10);
+}
+
+TEST_F(CtlOnSim, ADeviceLostWhileConnectingFailsTheLink)
+{
+    Processor silent;
+    ASSERT_TRUE(silent.start({QStringLiteral("--fault"), QStringLiteral("noack")}));
+    QProcess p;
+    p.start(QStringLiteral(QJ_CTL_PROGRAM),
+            {QStringLiteral("--device"), silent.path(), QStringLiteral("get")});
+    // Unplugged once the connect command has come, while qj-ctl waits for its answer.
+    ASSERT_TRUE(waitFor([&] { return silent.bytesReceived() >= 4; }));
+    silent.sim.sendLine(QStringLiteral("unplug"));
+    ASSERT_TRUE(waitFor([&] { return p.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QLatin1String("went away"))) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+TEST_F(CtlOnSim, AProcessorWhoseReportsAreAllLostNeverConnectsAndNothingIsSent)
+{
+    Processor garbled;
+    ASSERT_TRUE(garbled.start({QStringLiteral("--fault"), QStringLiteral("corrupt=1")}));
+    const CtlRun get = ctlOn(garbled, {QStringLiteral("get"), QStringLiteral("RunMode")});
+    EXPECT_EQ(get.status, 3);
+    EXPECT_EQ(get.out, QStringLiteral("RunMode -\n"));
+    garbled.trace.clear();
+    const CtlRun set = ctlOn(garbled, {QStringLiteral("set"), QStringLiteral("MusicVolume=3")});
+    EXPECT_EQ(set.status, 3);
+    ASSERT_TRUE(garbled.settled());
+    EXPECT_TRUE(garbled.acknowledged().isEmpty());
+    // It waited for the reports to end rather than closing the port in the middle of one.
+    EXPECT_FALSE(garbled.trace.filter(QStringLiteral("report 37")).isEmpty());
+}
+
+TEST_F(CtlOnSim, AMissingDeviceFailsTheLinkAndIsNamed)
+{
+    const QString absent = file(QStringLiteral("no-such-tty"));
+    const CtlRun run = ctl({QStringLiteral("--device"), absent, QStringLiteral("get")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(absent)) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+TEST_F(CtlOnSim, APortNumberResolvesAsThePanelResolvesIt)
+{
+    // The binding the panel remembers, in the settings folder qj-ctl is given.
+    {
+        QSettings settings(dir.filePath(QStringLiteral("config/QJ/QJ.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("ports/7"), room.path());
+    }
+    const CtlRun bound = ctl({QStringLiteral("--port"), QStringLiteral("7"), QStringLiteral("get"),
+                              QStringLiteral("MusicVolume")});
+    EXPECT_EQ(bound.status, 0) << bound.err.toStdString();
+    EXPECT_TRUE(bound.out.startsWith(QLatin1String("MusicVolume "))) << bound.out.toStdString();
+
+    // An unbound number is the built-in port before it.
+    const CtlRun unbound =
+        ctl({QStringLiteral("--port"), QStringLiteral("42"), QStringLiteral("get")});
+    EXPECT_EQ(unbound.status, 1);
+    EXPECT_TRUE(unbound.err.contains(QLatin1String("/dev/ttyS41"))) << unbound.err.toStdString();
+}
+
+TEST_F(CtlOnSim, ReportsLostToNoiseAreShownMissingAndNothingIsSavedOrLoaded)
+{
+    Processor noisy;
+    ASSERT_TRUE(noisy.start({QStringLiteral("--fault"), QStringLiteral("corrupt=4")}));
+    const std::vector<int> held = noisy.state();
+
+    const CtlRun get = ctlOn(noisy, {QStringLiteral("get")});
+    EXPECT_EQ(get.status, 3) << get.err.toStdString();
+    const QMap<QString, QString> values = linesOf(get.out);
+    ASSERT_EQ(values.size(), kParameterCount);
+    int lost = 0;
+    for (int id = 0; id < kParameterCount; ++id) {
+        const QString shown = values.value(name(id));
+        if (shown == QLatin1String("-"))
+            ++lost;
+        else
+            EXPECT_EQ(shown, QString::number(held[std::size_t(id)])) << name(id).toStdString();
+    }
+    EXPECT_GE(lost, 1);
+    EXPECT_TRUE(get.err.contains(QLatin1String("not reported"))) << get.err.toStdString();
+
+    const CtlRun json = ctlOn(noisy, {QStringLiteral("get"), QStringLiteral("--json")});
+    EXPECT_EQ(json.status, 3);
+    EXPECT_TRUE(json.out.contains(QLatin1String("null"))) << json.out.toStdString();
+
+    // A file from guesses would be opened by the panel as the truth; a push from them would
+    // leave settings out.
+    const QString path = file(QStringLiteral("partial.json"));
+    EXPECT_EQ(ctlOn(noisy, {QStringLiteral("save"), path}).status, 3);
+    EXPECT_FALSE(QFile::exists(path));
+    QFile far(path);
+    Preset preset;
+    for (int id : presetIds())
+        preset.values[std::size_t(id)] = parameter(id).offline;
+    ASSERT_TRUE(far.open(QIODevice::WriteOnly));
+    far.write(writePreset(preset));
+    far.close();
+    noisy.trace.clear();
+    EXPECT_EQ(ctlOn(noisy, {QStringLiteral("load"), path}).status, 3);
+    ASSERT_TRUE(noisy.settled());
+    EXPECT_TRUE(noisy.acknowledged().isEmpty()) << noisy.acknowledged().join(u' ').toStdString();
+}
+
+} // namespace
+} // namespace qj
