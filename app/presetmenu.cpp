@@ -44,10 +44,10 @@ bool PresetMenu::openFile(const QString &path)
 
 void PresetMenu::restoreDefaults()
 {
-    bring(offlinePreset());
+    bring(offlinePreset(), true);
 }
 
-void PresetMenu::bring(const Preset &wanted)
+void PresetMenu::bring(const Preset &wanted, bool unmute)
 {
     std::vector<std::pair<int, int>> changes = presetChanges(capturePreset(m_panel), wanted);
 
@@ -69,8 +69,25 @@ void PresetMenu::bring(const Preset &wanted)
     applyPreset(m_panel, wanted);
     if (!m_link.online())
         return; // offline the panel alone changes
+    // Mute is a toggle, not a setting: a lit Mute is pressed once more, as the first command
+    // of the push, and ends plain.
+    if (unmute && m_panel.muteColour() == ButtonColour::Red) {
+        m_panel.setMuteColour(ButtonColour::Face);
+        changes.insert(changes.begin(), {wire::kStatus, wire::kMuteValue});
+    }
     m_shownProgress = -1;
     handle(m_push.start(std::move(changes)));
+}
+
+QString PresetMenu::stopForFailure()
+{
+    if (!m_push.running())
+        return {};
+    const QString progress =
+        pushStoppedText(m_push.acknowledged(), m_push.total(), m_link.language());
+    m_push.abandon();
+    m_shownProgress = -1;
+    return progress;
 }
 
 void PresetMenu::afterTick()
@@ -90,7 +107,8 @@ void PresetMenu::handle(PresetPush::State state)
         showStatus();
         return;
     case PresetPush::State::Stopped:
-        // The panel is offline already and has said why (the give-up or the lost device).
+        // The panel went offline without a failure (disconnected): a failure ends the push
+        // itself and says how far it got in its own message.
         m_shownProgress = -1;
         m_panel.showMessage(
             pushStoppedText(m_push.acknowledged(), m_push.total(), m_link.language()));

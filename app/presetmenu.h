@@ -20,7 +20,8 @@ public:
     bool saveFile(const QString &path);
     // Validates the whole file first: a bad one is refused with the reason and changes nothing.
     bool openFile(const QString &path);
-    // The offline defaults on the panel, and to the processor while online.
+    // The offline defaults on the panel, and to the processor while online, where a lit Mute
+    // is toggled back to plain by one more mute command.
     void restoreDefaults();
 
     // After every tick: the next setting once the last was acknowledged.
@@ -29,12 +30,16 @@ public:
     void showStatus();
     // The window is closing: a running push ends here, silently.
     void abandon() { m_push.abandon(); }
+    // A link failure: a running push ends here, and the failure's own message tells how far
+    // it got (the text returned; empty when no push was running).
+    QString stopForFailure();
 
     bool pushing() const { return m_push.running(); }
     const PresetPush &push() const { return m_push; }
 
 private:
-    void bring(const Preset &wanted);
+    // `unmute`: the reset, which also ends a mute (the processor's own toggle).
+    void bring(const Preset &wanted, bool unmute = false);
     void handle(PresetPush::State state);
     void showProgress();
 
