@@ -106,10 +106,10 @@ void Form1::runTimerFired()
 
 void Form1::RunTimer_Timer()
 {
-    // A message box of the link's is open: its event loop lets ticks through, and they do
-    // nothing until it is read, the preset push's next setting included. A failure is then
-    // reported once, and nothing is resent or sent while the panel has not yet gone offline.
-    if (m_messagesOpen != 0)
+    // A message box is open: its event loop lets ticks through, and they do nothing until it
+    // is read, the preset push's next setting included. A failure is then reported once, and
+    // nothing is resent or sent while the panel has not yet gone offline.
+    if (m_panel.messagesOpen() != 0)
         return;
     m_link.tick();
     m_actions.afterTick(); // a preset push sends its next setting once the last was taken
@@ -158,9 +158,7 @@ void Form1::showMessage(Message message)
         if (!progress.isEmpty())
             text += u'\n' + progress;
     }
-    ++m_messagesOpen;
     m_panel.showMessage(text);
-    --m_messagesOpen;
 }
 
 QString Form1::deviceDescription() const

@@ -52,7 +52,7 @@ public:
     void setMessagePresenter(WidgetPanel::MessagePresenter presenter);
 
     // RunTimer's tick: the link's supervision, then the menu's preset push; nothing while a
-    // message box of the link's is open. While a tick would do
+    // message box is open. While a tick would do
     // nothing (no byte waiting, no wait running, no resend due) the timer sleeps, and a received
     // byte or a transmission wakes it: the panel does exactly what it did tick by tick, without
     // spending a wake-up every millisecond.
@@ -85,7 +85,6 @@ private:
     QTimer m_runTimer;
     TickGate m_tickGate;
     bool m_tickAsleep = false; // stopped by RunTimer_Timer itself, not from outside
-    int m_messagesOpen = 0;    // the link's message boxes open now (each holds the ticks)
 };
 
 } // namespace qj

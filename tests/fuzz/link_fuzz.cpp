@@ -52,9 +52,11 @@ struct Harness
             ++stepMessages;
             ++boxesOpen;
             const int closedBefore = port.closedWrites;
+            const std::size_t writesBefore = port.writes.size();
             for (int i = 0; i < boxTicks; ++i)
                 form.RunTimer_Timer();
-            require(port.closedWrites == closedBefore, "nothing sent while a box is open");
+            require(port.closedWrites == closedBefore && port.writes.size() == writesBefore,
+                    "nothing sent while a box is open");
             --boxesOpen;
         });
         for (const Parameter &p : parameters())
