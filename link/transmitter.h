@@ -31,7 +31,7 @@ public:
     // It replaces any command still pending. Failures go to the failure handler.
     void issue(std::uint8_t cmdId, std::uint8_t value);
 
-    // Steps 3 and 4 of a new command, after its first transmission: ReplyTicks := 100 and
+    // The wait of a new command, armed after its first transmission: ReplyTicks := 100 and
     // RetryLeft := 10, unless the command was forgotten while it was being sent.
     void armWait();
 
