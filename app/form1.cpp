@@ -212,6 +212,11 @@ void Form1::runTimerFired()
 
 void Form1::RunTimer_Timer()
 {
+    // A message box is open: its event loop lets ticks through, and they do nothing until it
+    // is read, the preset push's next setting included. A failure is then reported once, and
+    // nothing is resent or sent while the panel has not yet gone offline.
+    if (m_panel.messagesOpen() != 0)
+        return;
     m_link.tick();
     m_actions.afterTick(); // a preset push sends its next setting once the last was taken
     if (m_link.idle() && m_runTimer.isActive()) {
@@ -253,9 +258,16 @@ void Form1::linkStateChanged(LinkState state)
 
 void Form1::showMessage(Message message)
 {
-    m_panel.showMessage(
-        messageText(message, m_link.language(),
-                    message == Message::AccessDenied ? deviceDescription() : QString()));
+    QString text = messageText(message, m_link.language(),
+                               message == Message::AccessDenied ? deviceDescription() : QString());
+    // A link failure ends a running preset push before its box opens: nothing more is sent,
+    // and the one box tells how far the push got.
+    if (message == Message::SendFailed || message == Message::DeviceOffline) {
+        const QString progress = m_actions.presets().stopForFailure();
+        if (!progress.isEmpty())
+            text += u'\n' + progress;
+    }
+    m_panel.showMessage(text);
 }
 
 QString Form1::deviceDescription() const

@@ -64,7 +64,8 @@ public:
     void fitTo(const QRect &available);
     QScrollArea *clientScroll() const { return m_scroll; } // null while as designed
 
-    // RunTimer's tick: the link's supervision, then the menu's preset push. While a tick would do
+    // RunTimer's tick: the link's supervision, then the menu's preset push; nothing while a
+    // message box is open. While a tick would do
     // nothing (no byte waiting, no wait running, no resend due) the timer sleeps, and a received
     // byte or a transmission wakes it: the panel does exactly what it did tick by tick, without
     // spending a wake-up every millisecond.

@@ -44,7 +44,7 @@ bool PresetMenu::openFile(const QString &path)
 
 void PresetMenu::restoreDefaults()
 {
-    bring(offlinePreset());
+    bring(offlinePreset(), m_panel.muteColour() == ButtonColour::Red);
 }
 
 void PresetMenu::bring(const Preset &wanted, bool toggleMute)
@@ -85,6 +85,17 @@ void PresetMenu::bring(const Preset &wanted, bool toggleMute)
     handle(m_push.start(std::move(changes)));
 }
 
+QString PresetMenu::stopForFailure()
+{
+    if (!m_push.running())
+        return {};
+    const QString progress =
+        pushStoppedText(m_push.acknowledged(), m_push.total(), m_link.language());
+    m_push.abandon();
+    m_shownProgress = -1;
+    return progress;
+}
+
 void PresetMenu::afterTick()
 {
     handle(m_push.poll());
@@ -102,7 +113,8 @@ void PresetMenu::handle(PresetPush::State state)
         showStatus();
         return;
     case PresetPush::State::Stopped:
-        // The panel is offline already and has said why (the give-up or the lost device).
+        // The panel went offline without a failure (disconnected): a failure ends the push
+        // itself and says how far it got in its own message.
         m_shownProgress = -1;
         m_panel.showMessage(
             pushStoppedText(m_push.acknowledged(), m_push.total(), m_link.language()));

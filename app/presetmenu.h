@@ -20,7 +20,8 @@ public:
     bool saveFile(const QString &path);
     // Validates the whole file first: a bad one is refused with the reason and changes nothing.
     bool openFile(const QString &path);
-    // The offline defaults on the panel, and to the processor while online.
+    // The offline defaults on the panel, and to the processor while online, where a lit Mute
+    // is toggled back to plain by one more mute command.
     void restoreDefaults();
     // `wanted` on the panel at once and, while online, every setting that differs to the
     // processor; with `toggleMute`, Mute changes colour and its toggle goes out last.
@@ -32,6 +33,9 @@ public:
     void showStatus();
     // The window is closing: a running push ends here, silently.
     void abandon() { m_push.abandon(); }
+    // A link failure: a running push ends here, and the failure's own message tells how far
+    // it got (the text returned; empty when no push was running).
+    QString stopForFailure();
 
     bool pushing() const { return m_push.running(); }
     const PresetPush &push() const { return m_push; }

@@ -1,6 +1,7 @@
 #include "link/connection.h"
 
 #include "link/linklog.h"
+#include "link/portbindings.h"
 #include "params/labeltext.h"
 
 namespace qj {
@@ -16,6 +17,19 @@ int Connection::portNumberFrom(const QString &text)
 
 bool Connection::connect(int number)
 {
+    if (m_port.portOpen() && number != m_port.commPort()) {
+        // The port open here is not the one now named. An invalid number changes nothing: the
+        // open port's device must not receive a connect command meant for another. A valid one
+        // closes that port first (the port only; the panel keeps what it shows), with the
+        // command meant for its device, so that the steps below reach the device named.
+        if (!PortBindings::isValidNumber(number)) {
+            report(PortError::InvalidPort);
+            return false;
+        }
+        qCInfo(lcLink, "port %d closed for port %d", m_port.commPort(), number);
+        m_transmitter.state().clear();
+        m_port.setPortOpen(false);
+    }
     // Each step that fails is reported and the next one still runs, as the port allows.
     report(m_port.setCommPort(number));
     report(m_port.setPortOpen(true));
@@ -26,9 +40,8 @@ bool Connection::connect(int number)
     s.CmdId = kConnectCmdId;
     s.CmdValue = 1;
     report(m_transmitter.SendComFrame());
-    s.ReplyTicks = Transmitter::kFirstReplyTicks;
-    s.RetryLeft = Transmitter::kTransmissions;
-    return true;
+    m_transmitter.armWait();
+    return s.CmdId != 0;
 }
 
 void Connection::report(PortError error)

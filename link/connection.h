@@ -21,7 +21,8 @@ public:
 
     // MenuConnect_Click on port `number`: select it, open it and, if it then reads open, send
     // the connect command. Each step that fails is reported and the next one still runs.
-    // True when the connect command went out.
+    // While a port is open under another number, a valid `number` closes it first and an
+    // invalid one is reported and changes nothing. True when the connect command went out.
     bool connect(int number);
 
 private:

@@ -41,7 +41,15 @@ void Link::OffLineStatus()
 
 void Link::connect(int number)
 {
-    if (m_connection.connect(number) && m_state == LinkState::Closed)
+    const int before = m_port.portOpen() ? m_port.commPort() : 0;
+    const bool sent = m_connection.connect(number);
+    if (!m_port.portOpen()) {
+        // The open port was closed for another number that did not open.
+        setState(LinkState::Closed);
+        return;
+    }
+    // A port that has just opened (afresh, or in place of another) is connecting.
+    if (sent && (m_state == LinkState::Closed || m_port.commPort() != before))
         setState(LinkState::Connecting);
 }
 

@@ -58,6 +58,10 @@ PresetPush::State PresetPush::sendNext()
     const auto [wireId, value] = m_changes[m_next++];
     m_link.issue(parameter(wireId).cmdId(), static_cast<std::uint8_t>(value));
     m_issuedAs = m_link.transmitter().commands();
+    // A failure while it went out (a write refused, the device lost) has ended the push
+    // already, together with its message.
+    if (m_state != State::Running)
+        return State::Idle;
     // A write that failed has taken the panel offline already.
     if (!m_link.online())
         return finish(State::Stopped);

@@ -28,7 +28,8 @@ public:
     bool running() const { return m_state == State::Running; }
     int acknowledged() const { return m_acknowledged; }
     int total() const { return static_cast<int>(m_changes.size()); }
-    // Ends a running push without a word: the window is going away.
+    // Ends a running push without a word: the window is going away, or a link failure tells
+    // in its own message how far the push got. Nothing more is sent.
     void abandon() { m_state = State::Idle; }
 
     // While running: the changes the processor has not acknowledged yet, in flight first.

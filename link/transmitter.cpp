@@ -22,9 +22,14 @@ PortError Transmitter::SendComFrame()
     frame::build(s.TxFrame, static_cast<std::uint8_t>(s.CmdId - 1), s.CmdValue);
     if (s.ReplyTicks == 0)
         s.ReplyTicks = kResendReplyTicks;
+    const bool wasOpen = m_port.portOpen();
     m_port.discardOutput();
     // Anything received before this frame cannot be its acknowledgement.
     m_port.discardInput();
+    // The port noticed in the discards that its device is gone: the loss is reported already
+    // (and has forgotten the command), and there is nothing to write to.
+    if (wasOpen && !m_port.portOpen())
+        return PortError::None;
     ++m_transmissions;
     const PortError error = m_port.output(s.TxFrame);
     for (const auto &hook : m_onSend)
@@ -38,9 +43,18 @@ void Transmitter::issue(std::uint8_t cmdId, std::uint8_t value)
     m_state.CmdId = cmdId;
     m_state.CmdValue = value;
     const PortError error = SendComFrame();
+    armWait();
+    reportFailure(error);
+}
+
+void Transmitter::armWait()
+{
+    // A loss the port noticed while the frame went out (in its discards) has forgotten the
+    // command already: no wait is armed for a command that is no longer there.
+    if (m_state.CmdId == 0)
+        return;
     m_state.ReplyTicks = kFirstReplyTicks;
     m_state.RetryLeft = kTransmissions;
-    reportFailure(error);
 }
 
 void Transmitter::resend()

@@ -31,6 +31,10 @@ public:
     // It replaces any command still pending. Failures go to the failure handler.
     void issue(std::uint8_t cmdId, std::uint8_t value);
 
+    // The wait of a new command, armed after its first transmission: ReplyTicks := 100 and
+    // RetryLeft := 10, unless the command was forgotten while it was being sent.
+    void armWait();
+
     // The tick's resend of the pending command; failures go to the failure handler.
     void resend();
 

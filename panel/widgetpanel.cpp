@@ -172,7 +172,9 @@ void WidgetPanel::setStatusCaption(const QString &text)
 
 void WidgetPanel::showMessage(const QString &text)
 {
+    ++m_messagesOpen;
     m_present(text);
+    --m_messagesOpen;
 }
 
 void WidgetPanel::showMessageBox(QWidget *parent, const QString &text)

@@ -53,6 +53,8 @@ public:
     void setStatusCaption(const QString &text);
     // A message for the user; returns when it has been read.
     void showMessage(const QString &text);
+    // Message boxes open now: a modal box's event loop lets timers through meanwhile.
+    int messagesOpen() const { return m_messagesOpen; }
 
     // The modal box itself: the text, one OK button, no icon, title "QJ".
     static void showMessageBox(QWidget *parent, const QString &text);
@@ -63,6 +65,7 @@ private:
     QWidget &m_window;
     PanelView &m_view;
     MessagePresenter m_present;
+    int m_messagesOpen = 0;
     QPointer<QWidget> m_focusBeforeDisable;
 };
 

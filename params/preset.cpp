@@ -114,7 +114,9 @@ Preset capturePreset(const PanelAccess &panel)
             v = panel.sliderMin(id) + panel.sliderMax(id) - panel.sliderValue(id);
             break;
         case ControlKind::Group:
-            v = litValue(panel, *groupOf(id));
+            // Every group parameter has its group; a table that lost one leaves the value 0.
+            if (const std::optional<Group> group = groupOf(id))
+                v = litValue(panel, *group);
             break;
         case ControlKind::CheckBox:
             v = panel.value(checkBoxOf(id)) != 0 ? 1 : 0;
@@ -151,7 +153,10 @@ void applyPreset(PanelAccess &panel, const Preset &preset)
             break;
         }
         case ControlKind::Group: {
-            const Group group = *groupOf(id);
+            const std::optional<Group> found = groupOf(id);
+            if (!found)
+                break; // a group parameter without its group: nothing to light
+            const Group group = *found;
             const int lit =
                 group == Group::MusicSelect && v == kSelectAutoValue ? kSelectAutoIndex : v;
             for (int i = 0; i < buttonGroup(group).count; ++i)

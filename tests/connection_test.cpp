@@ -104,6 +104,67 @@ TEST(Connection, ConnectingAgainReportsTheOpenPortAndResends)
     EXPECT_EQ(rig.cmd.RetryLeft, 10);
 }
 
+TEST(Connection, TheStepsComeInOrder)
+{
+    LinkRig rig;
+    rig.port.log.clear();
+    rig.MenuConnect_Click(QStringLiteral("5"));
+    EXPECT_EQ(rig.port.log,
+              (std::vector<std::string>{"select 5", "open", "discardOut", "discardIn", "out"}));
+}
+
+// A port is open under 5 (a connect that was not answered); the box now holds another text.
+TEST(Connection, AnotherNumberWhileAPortIsOpen)
+{
+    struct Case
+    {
+        const char16_t *typed;
+        QStringList messages;
+        std::vector<std::string> steps; // what the port is asked, in order
+        int number;                     // the port's number after
+        bool sent;                      // a connect command went out
+    } cases[] = {
+        {u"6", {}, {"close", "select 6", "open", "discardOut", "discardIn", "out"}, 6, true},
+        {u"0", {kInvalid}, {}, 5, false},
+        {u"ab", {kInvalid}, {}, 5, false},
+        {u"5", {kHeld}, {"select 5", "open", "discardOut", "discardIn", "out"}, 5, true},
+    };
+    for (const Case &c : cases) {
+        const std::string typed = QString::fromUtf16(c.typed).toStdString();
+        LinkRig rig;
+        rig.MenuConnect_Click(QStringLiteral("5"));
+        rig.tick(150); // a resend
+        rig.port.log.clear();
+        rig.port.writes.clear();
+        rig.MenuConnect_Click(QString::fromUtf16(c.typed));
+        EXPECT_EQ(rig.messages, c.messages) << typed;
+        EXPECT_EQ(rig.port.log, c.steps) << typed;
+        EXPECT_EQ(rig.port.number, c.number) << typed;
+        EXPECT_TRUE(rig.port.open) << typed;
+        EXPECT_EQ(rig.frames().size(), c.sent ? 1u : 0u) << typed;
+        EXPECT_EQ(rig.link.state(), LinkState::Connecting) << typed;
+        // A new connect command starts afresh; otherwise 5's keeps its schedule.
+        EXPECT_EQ(rig.cmd.RetryLeft, c.sent ? 10 : 9) << typed;
+    }
+}
+
+TEST(Connection, AnotherNumberThatDoesNotOpenLeavesNothingPending)
+{
+    LinkRig rig;
+    rig.MenuConnect_Click(QStringLiteral("5"));
+    rig.port.writes.clear();
+    rig.port.openError = PortError::InvalidPort; // no device behind 7
+    rig.MenuConnect_Click(QStringLiteral("7"));
+    EXPECT_EQ(rig.messages, QStringList{kInvalid});
+    EXPECT_FALSE(rig.port.open);
+    EXPECT_EQ(rig.link.state(), LinkState::Closed);
+    EXPECT_TRUE(rig.connectOffered());
+    EXPECT_EQ(rig.cmd.CmdId, 0);
+    rig.tick(2500); // no resend and no give-up of 5's command
+    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_EQ(rig.messages.size(), 1);
+}
+
 TEST(Connection, AFailedConnectWriteShowsNothingAndStillArmsTheWait)
 {
     LinkRig rig;

@@ -46,6 +46,8 @@ TEST_F(DecoderTest, EachBurstGetsOneReplyByte)
         {"a lone acknowledgement", {0xAA}, 0x55, false},
         {"stray leading byte", {0x00, 0xAA, 0x01, 0x64, 0xF0}, 0x55, false},
         {"bad check byte", {0xAA, 0x01, 0x64, 0xF1}, 0x55, false},
+        {"wrong start byte, good sum", {0xAB, 0x01, 0x64, 0xEF}, 0x55, false},
+        {"start byte 0x00, good sum", {0x00, 0x01, 0x64, 0x9A}, 0x55, false},
         {"id without a row", frameOf(40, 7), 0xAA, false},
         {"over the limit", frameOf(1, 251), 0x55, false},
     };
@@ -86,6 +88,24 @@ TEST_F(DecoderTest, BytesThePortDidNotHandOverCountAsAbsent)
     rig.port.shortRead = 2;
     EXPECT_EQ(deliver({0xAA, 0x01, 0x64, 0xF0}), Bytes{0x55});
     EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("180"));
+}
+
+// The closing discard: what the port still holds after the reply (here the second report of a
+// burst it handed over only in part) is thrown away, so the next ticks neither decode nor
+// answer it.
+TEST_F(DecoderTest, WhatIsLeftAfterTheReplyIsDiscarded)
+{
+    rig.port.shortRead = 4;
+    Bytes burst = frameOf(1, 100);
+    const Bytes second = frameOf(2, 7);
+    burst.insert(burst.end(), second.begin(), second.end());
+    EXPECT_EQ(deliver(burst), Bytes{0xAA});
+    EXPECT_TRUE(rig.port.received.empty());
+    rig.port.writes.clear();
+    rig.tick(5);
+    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("100"));
+    EXPECT_EQ(rig.panel.displayCaption(2), QStringLiteral("20")); // the offline default stays
 }
 
 TEST_F(DecoderTest, TheReportHookHearsEveryAcceptedReportAsItCame)

@@ -24,7 +24,7 @@ TEST_F(EndToEnd, ConnectingShowsEveryReportAndGoesOnline)
             return panel().buttonColour(Group::RunMode, device[wire::kRunMode]) !=
                    ButtonColour::Face;
         },
-        3000));
+        10000));
     for (const Parameter &p : parameters()) {
         const int v = device[p.wireId];
         switch (p.kind) {

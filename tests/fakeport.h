@@ -14,12 +14,14 @@ class FakePort : public Port
 public:
     std::vector<std::uint8_t> received;            // waiting to be read
     std::vector<std::vector<std::uint8_t>> writes; // one entry per output call
-    std::vector<std::string> log;                  // "discardIn", "discardOut", "out", "in"
+    std::vector<std::string>
+        log; // "select N", "open", "close", "discardIn", "discardOut", "out", "in"
     bool open = false;
     int number = 1;
     PortError openError = PortError::None;  // what the next open fails with
     PortError writeError = PortError::None; // what every write fails with
     int shortRead = -1;                     // >= 0: input hands over at most this many bytes
+    int closedWrites = 0;                   // output calls while the port was closed
 
     void arrive(std::initializer_list<std::uint8_t> bytes)
     {
@@ -33,16 +35,21 @@ public:
         return all;
     }
 
+    // As the serial port: numbers 1 to 99, and while open no other number than the open one.
     PortError setCommPort(int n) override
     {
+        log.push_back("select " + std::to_string(n));
         if (n < 1 || n > 99)
             return PortError::InvalidPort;
+        if (open && n != number)
+            return PortError::AlreadyOpen;
         number = n;
         return PortError::None;
     }
     int commPort() const override { return number; }
     PortError setPortOpen(bool on) override
     {
+        log.push_back(on ? "open" : "close");
         if (on && open)
             return PortError::AlreadyOpen;
         if (on && openError != PortError::None)
@@ -73,8 +80,10 @@ public:
     }
     PortError output(std::span<const std::uint8_t> bytes) override
     {
-        if (!open)
+        if (!open) {
+            ++closedWrites;
             return PortError::None;
+        }
         if (writeError != PortError::None) {
             open = false;
             return writeError;

@@ -192,6 +192,12 @@ TEST_F(Faults, TenThousandRandomActions)
     ASSERT_TRUE(control(QStringLiteral("fault double")));
     ASSERT_TRUE(connectAndSettle());
 
+    std::uint32_t sentAtMessage = 0; // transmissions when the last message came
+    form->setMessagePresenter([&](const QString &text) {
+        messages << text;
+        sentAtMessage = form->link().transmitter().transmissions();
+    });
+
     QRandomGenerator random(20261207);
     std::vector<int> sliders;
     for (const Parameter &p : parameters())
@@ -200,7 +206,6 @@ TEST_F(Faults, TenThousandRandomActions)
     const Group groups[] = {Group::MusicSelect,   Group::MusicVocal,  Group::MusicPitch,
                             Group::FeedbackClass, Group::KaraokeMode, Group::EchoMode,
                             Group::SaveMode};
-    int refusals = 0;
     for (int action = 0; action < 10000; ++action) {
         PanelView &view = form->view();
         switch (random.bounded(8)) {
@@ -244,6 +249,8 @@ TEST_F(Faults, TenThousandRandomActions)
             ASSERT_TRUE(drainLine());
             spin(20);
             ASSERT_TRUE(control(QStringLiteral("fault nak")));
+            const QStringList before = messages;
+            const std::uint32_t sent = form->link().transmitter().transmissions();
             LevelSlider *repeats = view.slider(2 /* EchoRepat */);
             repeats->triggerAction(repeats->value() == repeats->minimum()
                                        ? QAbstractSlider::SliderToMaximum
@@ -254,7 +261,9 @@ TEST_F(Faults, TenThousandRandomActions)
                 << form->link().command().ReplyTicks << " timer " << form->runTimer().isActive()
                 << " asleep " << form->tickAsleep() << " faults "
                 << simulator.request(QStringLiteral("faults")).toStdString();
-            ++refusals;
+            // The refused command went out ten times before its give-up said so, once.
+            EXPECT_EQ(sentAtMessage - sent, 10u) << action;
+            EXPECT_EQ(messages, before + QStringList{kFailure}) << action;
             // Garbled or doubled, the completing reports may all be lost: connect on a clean line.
             ASSERT_TRUE(control(QStringLiteral("fault none")));
             form->link().disconnect();
@@ -275,8 +284,9 @@ TEST_F(Faults, TenThousandRandomActions)
     // Let the last command be acknowledged and the line go quiet.
     ASSERT_TRUE(drainLine());
     spin(50);
-    EXPECT_EQ(refusals, 5);
-    EXPECT_EQ(messages.count(QStringLiteral("数据发送失败！！！")), refusals);
+    // Actions 1000, 3000, 5000, 7000 and 9000 each began a spell of refusals, and nothing but
+    // their five give-ups was reported.
+    EXPECT_EQ(messages, QStringList(5, kFailure));
     EXPECT_TRUE(online());
 
     const std::vector<int> device = deviceState();

@@ -165,6 +165,40 @@ TEST(Preset, MalformedFilesAreRefusedWithTheReason)
     }
 }
 
+// A level may stand at its limit, never above it: each level against its own limit.
+TEST(Preset, ALevelMayStandAtItsLimitButNotAbove)
+{
+    struct Case
+    {
+        const char *what;
+        int level;
+        int limit;
+        int limitValue;
+        int levelValue;
+        bool accepted;
+    } cases[] = {
+        {"music at its limit", wire::kMusicVolume, wire::kMaxMusicVolume, 40, 40, true},
+        {"music one above", wire::kMusicVolume, wire::kMaxMusicVolume, 40, 41, false},
+        {"music at the top", wire::kMusicVolume, wire::kMaxMusicVolume, 62, 62, true},
+        {"microphone at its limit", wire::kMicVolume, wire::kMaxMicVolume, 1, 1, true},
+        {"microphone one above", wire::kMicVolume, wire::kMaxMicVolume, 1, 2, false},
+        {"microphone at the top", wire::kMicVolume, wire::kMaxMicVolume, 42, 42, true},
+    };
+    for (const Case &c : cases) {
+        Preset p = offlinePreset();
+        p.values[std::size_t(c.limit)] = c.limitValue;
+        p.values[std::size_t(c.level)] = c.levelValue;
+        PresetProblem problem{};
+        const std::optional<Preset> read = readPreset(writePreset(p), &problem);
+        EXPECT_EQ(read.has_value(), c.accepted) << c.what;
+        if (c.accepted) {
+            EXPECT_EQ(*read, p) << c.what;
+        } else {
+            EXPECT_EQ(problem.kind, PresetProblem::LevelAboveLimit) << c.what;
+        }
+    }
+}
+
 // The sentence the person reads, exactly, in both languages: where the text stops being JSON as
 // an editor counts lines and columns, the real size against the limit, and no English from the
 // JSON reader inside the Chinese.

@@ -365,41 +365,59 @@ TEST_F(PresetMenuTest, OnlineEachDifferenceGoesOutOneCommandAtATimeWithProgress)
     EXPECT_EQ(shown(), farPreset());
 }
 
+// One failure, one box: the failure's own text, then how far the push got. The third setting is
+// never answered (the give-up), or its write fails (the device is gone).
 TEST_F(PresetMenuTest, ALinkFailureStopsThePushAndSaysHowFarItGot)
 {
     const struct
     {
         bool english;
-        QStringList said; // %1 total
+        bool writeFails;
+        const char *said; // %1: the total
         const char *lamp;
     } cases[] = {
-        {false, {"数据发送失败！！！", "预设发送中断：%1 项设置中已发送 2 项。"}, "当前状态：脱机"},
-        {true,
-         {"The data sends out failure！！！",
-          "Sending the preset stopped: 2 of %1 settings were sent."},
+        {false, false, "数据发送失败！！！\n预设发送中断：%1 项设置中已发送 2 项。",
+         "当前状态：脱机"},
+        {false, true, "数据发送失败！！！\n预设发送中断：%1 项设置中已发送 2 项。",
+         "当前状态：脱机"},
+        {true, false,
+         "The data sends out failure！！！\nSending the preset stopped: 2 of %1 settings were "
+         "sent.",
          "Status：offline"},
     };
     writeFile(file("far.json"), writePreset(farPreset()));
+    std::size_t framesAtMessage = 0;
+    form->setMessagePresenter([&](const QString &text) {
+        messages << text;
+        framesAtMessage = frames().size();
+    });
     for (const auto &c : cases) {
-        form->link().OffLineStatus();
-        if (c.english)
+        form->link().disconnect();
+        if (c.english != (form->link().language() == Language::English))
             choose(MenuEntry::ChineseEnglish);
         goOnline();
         messages.clear();
         const int n = static_cast<int>(presetChanges(shown(), farPreset()).size());
         open(file("far.json"));
-        for (int i = 0; i < 2; ++i) {
-            port.arrive({0xAA});
-            run();
-        }
-        EXPECT_EQ(
-            status(),
-            (c.english ? QStringLiteral("Sending 3/%1") : QStringLiteral("发送 3/%1")).arg(n));
+        port.arrive({0xAA});
+        run();
+        port.writeError = c.writeFails ? PortError::DeviceLost : PortError::None;
+        port.arrive({0xAA});
+        run();
+        port.writeError = PortError::None;
+        const std::size_t sent = frames().size();
         run(2000); // the third is never answered
-        EXPECT_EQ(messages, (QStringList{c.said[0], c.said[1].arg(n)})) << c.english;
+        EXPECT_EQ(messages, QStringList{QString::fromUtf8(c.said).arg(n)}) << c.english;
+        // The given-up setting went out ten times in all; a failed write is the last. (After a
+        // give-up the offline procedure's own changes still go out, as it resets the controls.)
+        EXPECT_EQ(framesAtMessage, sent + (c.writeFails ? 0 : 9)) << c.english;
+        if (c.writeFails) {
+            EXPECT_EQ(frames().size(), sent);
+        }
         EXPECT_EQ(status(), QString::fromUtf8(c.lamp));
         EXPECT_FALSE(form->menuActions().presets().pushing());
         EXPECT_FALSE(view().mute()->isEnabled());
+        EXPECT_EQ(port.open, !c.writeFails); // a give-up leaves the port open
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 
+#include <optional>
+
 namespace qj {
 namespace {
 
@@ -189,6 +191,77 @@ TEST(UndoRealTest, TheKeysTakeBackAndRedoOnTheLineOneCommandInFlight)
     EXPECT_EQ(processor.overlaps, 0);
     EXPECT_EQ(processor.badSums, 0);
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// The device goes away in the middle of a push, and the failure's box stays open for longer than
+// the link's whole resend schedule (1900 ticks): the push stops at once, nothing more is sent or
+// resent, and the one box tells the failure and how far the push had got.
+TEST(PresetPushRealTest, ALinkFailureEndsThePushWithOneMessage)
+{
+    test::Pty pty;
+    ASSERT_TRUE(pty.ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("far.json"));
+    test::writeFile(path, writePreset(test::farPreset()));
+
+    Form1 form;
+    QStringList messages;
+    std::optional<std::uint32_t> sentAtBox;
+    std::uint32_t sentWhileBoxOpen = 0;
+    form.setMessagePresenter([&](const QString &text) {
+        messages << text;
+        // A box the user leaves open: its event loop turns for 2.5 s.
+        const std::uint32_t before = form.link().transmitter().transmissions();
+        if (!sentAtBox)
+            sentAtBox = before;
+        test::spin(2500);
+        sentWhileBoxOpen += form.link().transmitter().transmissions() - before;
+    });
+    auto dialogs = std::make_unique<test::ScriptedDialogs>();
+    dialogs->openPath = path;
+    form.menuActions().setDialogs(std::move(dialogs));
+    form.serialPort()->bindings().bind(5, QString::fromStdString(pty.path()));
+
+    form.menu().action(MenuEntry::Connect)->trigger();
+    ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
+    pty.write({0xAA});
+    test::spin(20);
+    pty.write({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1
+    ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
+    ASSERT_TRUE(form.view().mute()->isEnabled());
+    const int total =
+        static_cast<int>(presetChanges(capturePreset(form.panel()), test::farPreset()).size());
+    ASSERT_GT(total, 3);
+
+    // Two settings acknowledged, the third sent and waiting; then the device is gone.
+    ScriptedProcessor processor{pty};
+    form.menu().action(MenuEntry::OpenFile)->trigger();
+    processor.serve([&] { return processor.frames.size() >= 3; }, 10000);
+    ASSERT_EQ(processor.frames.size(), 3u);
+    ASSERT_TRUE(form.menuActions().presets().pushing());
+    pty.closeMaster();
+
+    QElapsedTimer clock;
+    clock.start();
+    while (messages.isEmpty() && clock.elapsed() < 10000)
+        test::spin(5);
+    test::spin(300); // the ticks after the box, in which a second message would come
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+    const QStringList lines = messages.front().split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << messages.front().toStdString();
+    EXPECT_TRUE(lines[0] == QStringLiteral("设备已脱机！！！") ||
+                lines[0] == QStringLiteral("数据发送失败！！！"))
+        << lines[0].toStdString();
+    EXPECT_EQ(lines[1], QStringLiteral("预设发送中断：%1 项设置中已发送 2 项。").arg(total));
+    EXPECT_EQ(sentWhileBoxOpen, 0u);
+    ASSERT_TRUE(sentAtBox.has_value());
+    EXPECT_EQ(form.link().transmitter().transmissions(), *sentAtBox);
+    EXPECT_FALSE(form.menuActions().presets().pushing());
+    EXPECT_FALSE(form.view().mute()->isEnabled());
+    EXPECT_TRUE(form.menu().action(MenuEntry::Connect)->isEnabled());
+    EXPECT_EQ(form.view().statusDisplay()->text(), QStringLiteral("当前状态：脱机"));
+    EXPECT_EQ(form.link().command().CmdId, 0);
+    EXPECT_EQ(form.link().command().ReplyTicks, 0);
 }
 
 } // namespace

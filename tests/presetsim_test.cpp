@@ -56,5 +56,63 @@ TEST_F(PresetToSimulator, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
     }
 }
 
+// A muted processor is unmuted by the reset: one mute command, sent as one of the push's
+// commands (never beside another), and Mute ends plain. Offline the reset changes the panel only.
+TEST_F(PresetToSimulator, TheResetEndsAMuteWithOneMoreMuteCommand)
+{
+    auto scripted = std::make_unique<test::ScriptedDialogs>();
+    scripted->resetConfirmed = true;
+    form->menuActions().setDialogs(std::move(scripted));
+    ASSERT_TRUE(connectAndSettle());
+
+    form->view().mute()->click();
+    ASSERT_TRUE(drainLine());
+    ASSERT_EQ(deviceState()[wire::kStatus], 10); // muted
+    ASSERT_EQ(panel().muteColour(), ButtonColour::Red);
+    form->view().slider(wire::kMusicVolume)->triggerAction(QAbstractSlider::SliderToMinimum);
+    ASSERT_TRUE(drainLine());
+
+    const test::Bytes mute{0xAA, 0x00, 0x0A, 0x4B};
+    int mutes = 0, overlaps = 0;
+    bool waiting = false;
+    frame::Frame last{};
+    form->link().transmitter().addSendHook([&](const frame::Frame &f) {
+        mutes += test::Bytes(f.begin(), f.end()) == mute;
+        if (waiting && f != last)
+            ++overlaps;
+        waiting = true;
+        last = f;
+    });
+    form->link().supervisor().setAcknowledgedHook(
+        [&](std::uint8_t, std::uint8_t) { waiting = false; });
+
+    form->menu().action(MenuEntry::Reset)->trigger();
+    EXPECT_EQ(panel().muteColour(), ButtonColour::Face);
+    ASSERT_TRUE(waitFor([&] { return !form->menuActions().presets().pushing(); }, 10000));
+    ASSERT_TRUE(drainLine());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    EXPECT_EQ(mutes, 1);
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(deviceState()[wire::kStatus], 0); // unmuted
+    EXPECT_EQ(deviceState()[wire::kMusicVolume], 30);
+    EXPECT_EQ(panel().muteColour(), ButtonColour::Face);
+    EXPECT_TRUE(online());
+
+    // Offline: the panel alone changes, and nothing goes out.
+    form->view().mute()->click();
+    ASSERT_TRUE(drainLine());
+    ASSERT_EQ(deviceState()[wire::kStatus], 10);
+    form->menu().action(MenuEntry::Offline)->trigger();
+    form->view().slider(wire::kMusicVolume)->triggerAction(QAbstractSlider::SliderToMinimum);
+    mutes = 0;
+    const std::uint32_t sent = form->link().transmitter().transmissions();
+    form->menu().action(MenuEntry::Reset)->trigger();
+    test::spin(50);
+    EXPECT_EQ(form->link().transmitter().transmissions(), sent);
+    EXPECT_EQ(panel().displayCaption(wire::kMusicVolume), QStringLiteral("30"));
+    EXPECT_EQ(panel().muteColour(), ButtonColour::Face);
+    EXPECT_EQ(deviceState()[wire::kStatus], 10);
+}
+
 } // namespace
 } // namespace qj

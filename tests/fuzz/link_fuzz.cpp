@@ -37,12 +37,28 @@ struct Harness
     test::FakePort port;
     Form1 form{port};
     int messages = 0;
+    int stepMessages = 0; // message boxes opened by the step under way
+    int boxesOpen = 0;
+    int boxTicks = 0; // ticks that pass while a box is open, as while a person reads it
     std::vector<int> sliderIds;
 
     Harness()
     {
         form.runTimer().stop(); // time is the script's
-        form.setMessagePresenter([this](const QString &) { ++messages; });
+        // A stand-in for the modal box: its event loop lets the window's ticks through.
+        form.setMessagePresenter([this](const QString &) {
+            require(boxesOpen == 0, "one message box at a time");
+            ++messages;
+            ++stepMessages;
+            ++boxesOpen;
+            const int closedBefore = port.closedWrites;
+            const std::size_t writesBefore = port.writes.size();
+            for (int i = 0; i < boxTicks; ++i)
+                form.RunTimer_Timer();
+            require(port.closedWrites == closedBefore && port.writes.size() == writesBefore,
+                    "nothing sent while a box is open");
+            --boxesOpen;
+        });
         for (const Parameter &p : parameters())
             if (p.kind == ControlKind::Slider)
                 sliderIds.push_back(p.wireId);
@@ -56,10 +72,13 @@ struct Harness
         form.link().receiveState() = ReceiveState();
         form.view().text1()->setText(QStringLiteral("5"));
         messages = 0;
+        boxTicks = 0;
     }
 
     void checkWrites()
     {
+        require(port.closedWrites == 0, "nothing written while the port is closed",
+                port.closedWrites);
         for (const auto &w : port.writes) {
             if (w.size() == 1) {
                 require(w[0] == 0xAA || w[0] == 0x55, "reply byte", w[0]);
@@ -147,7 +166,9 @@ void step(Harness &h, Script &s)
 {
     PanelView &view = h.form.view();
     const std::uint8_t op = s.next();
-    switch (op % 13) {
+    h.stepMessages = 0;
+    const bool connecting = op % 15 == 10;
+    switch (op % 15) {
     case 0: { // raw bytes from the line
         const int n = s.next() % 12 + 1;
         for (int i = 0; i < n; ++i)
@@ -163,13 +184,13 @@ void step(Harness &h, Script &s)
         h.port.received.push_back(frame::kAck);
         break;
     case 3:
-    case 4: // time passes
+    case 4: // time passes: the window's ticks, the link's and the preset push's
         for (int i = s.next() % 8 + 1; i > 0; --i)
-            h.form.link().tick();
+            h.form.RunTimer_Timer();
         break;
     case 5: // a long wait: resends and the give-up
         for (int i = (s.next() % 20 + 1) * 100; i > 0; --i)
-            h.form.link().tick();
+            h.form.RunTimer_Timer();
         break;
     case 6: { // a slider moved by the user
         LevelSlider *slider = view.slider(h.sliderIds[s.next() % h.sliderIds.size()]);
@@ -233,8 +254,17 @@ void step(Harness &h, Script &s)
             h.form.link().deviceLost();
         }
         break;
+    case 13: // the reset, which pushes every setting that differs while online
+        h.form.menuActions().presets().restoreDefaults();
+        break;
+    case 14: // how long the next message boxes stay open, in ticks (up to past a give-up)
+        h.boxTicks = s.next() % 4 == 0 ? 2500 : s.next() % 50;
+        break;
     }
     h.port.writeError = s.more() && s.data[s.at] == 0xFF ? h.port.writeError : PortError::None;
+    // One failure, one box: only a connect may report a refused number and then a refused
+    // open in turn.
+    require(connecting || h.stepMessages <= 1, "one message box per failure", h.stepMessages);
 }
 
 } // namespace
