@@ -14,27 +14,29 @@ int Connection::portNumberFrom(const QString &text)
     return roundHalfEven(leadingNumber(text));
 }
 
-bool Connection::connect(int number)
+bool Connection::connect(int number, Failures failures)
 {
     // Each step that fails is reported and the next one still runs, as the port allows.
-    report(m_port.setCommPort(number));
-    report(m_port.setPortOpen(true));
+    report(m_port.setCommPort(number), failures);
+    report(m_port.setPortOpen(true), failures);
     if (!m_port.portOpen())
         return false;
 
     CommandState &s = m_transmitter.state();
     s.CmdId = kConnectCmdId;
     s.CmdValue = 1;
-    report(m_transmitter.SendComFrame());
+    report(m_transmitter.SendComFrame(), failures);
     s.ReplyTicks = Transmitter::kFirstReplyTicks;
     s.RetryLeft = Transmitter::kTransmissions;
     return true;
 }
 
-void Connection::report(PortError error)
+void Connection::report(PortError error, Failures failures)
 {
     if (error != PortError::None)
         qCInfo(lcLink, "port %d refused (%d)", m_port.commPort(), static_cast<int>(error));
+    if (failures == Failures::Logged)
+        return;
     switch (error) {
     case PortError::InvalidPort:
         m_host.showMessage(Message::PortInvalid);

@@ -18,9 +18,13 @@ bool deniedToThisUser(const QString &path)
 
 } // namespace
 
-SerialPort::SerialPort(QObject *parent) : QObject(parent)
+SerialPort::SerialPort(QObject *parent) : QObject(parent), m_watch(this)
 {
     connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    connect(&m_watch, &DeviceWatch::mayBeBack, this, [this] {
+        if (!m_serial.isOpen())
+            emit deviceBack();
+    });
 }
 
 SerialPort::~SerialPort()
@@ -123,11 +127,29 @@ PortError SerialPort::output(std::span<const std::uint8_t> bytes)
     const bool ok = m_serial.write(reinterpret_cast<const char *>(bytes.data()), size) == size &&
                     m_serial.flush() && m_serial.error() != QSerialPort::WriteError;
     m_writing = false;
-    if (ok || !m_serial.isOpen())
-        return ok ? PortError::None : PortError::DeviceLost;
-    m_lastErrorText = m_serial.errorString();
-    m_serial.close();
-    return PortError::DeviceLost;
+    if (ok)
+        return PortError::None;
+    if (m_serial.isOpen()) {
+        m_lastErrorText = m_serial.errorString();
+        m_serial.close();
+    }
+    // A device unplugged takes its node (and the links to it) away; a refusal with the device
+    // still there is not a loss.
+    return QFileInfo::exists(deviceName()) ? PortError::DeviceLost : PortError::DeviceGone;
+}
+
+void SerialPort::setWatching(bool on)
+{
+    // A pseudo-terminal never comes back: its name goes to the next one any program opens.
+    // Bound through a link (qj-sim --link), the link is what comes back.
+    if (on && deviceName().startsWith(QLatin1String(kPseudoTerminals)))
+        return;
+    if (on == m_watch.active())
+        return;
+    if (on)
+        m_watch.start(deviceName());
+    else
+        m_watch.stop();
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
