@@ -6,10 +6,12 @@
 #include "panel/panelview.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QScreen>
 
 namespace qj {
@@ -78,15 +80,26 @@ void Form1::fixWindow()
 
 void Form1::wireControls()
 {
-    connect(m_view, &PanelView::sliderScrolled, this,
-            [this](int wireId) { m_link.sliders().Scroll(wireId); });
-    connect(m_view, &PanelView::groupClicked, this,
-            [this](Group group, int index) { m_link.buttons().GroupClick(group, index); });
+    connect(m_view, &PanelView::sliderScrolled, this, [this](int wireId) {
+        m_actions.offlineWork().userChanged();
+        m_link.sliders().Scroll(wireId);
+    });
+    connect(m_view, &PanelView::groupClicked, this, [this](Group group, int index) {
+        m_actions.offlineWork().userChanged();
+        m_link.buttons().GroupClick(group, index);
+    });
     connect(m_view, &PanelView::muteClicked, this, [this] { m_link.buttons().Mute_Click(); });
     const auto changed = [this](Control control) { m_link.controlChanged(control); };
     connect(m_view, &PanelView::checkBoxChanged, this, changed);
     connect(m_view, &PanelView::optionSelected, this, changed);
     connect(m_view, &PanelView::spinnerChanged, this, changed);
+    // Boxes and options change by reports and by the offline procedure too; a click is the
+    // user's alone.
+    const auto userChanged = [this] { m_actions.offlineWork().userChanged(); };
+    for (const Control box : {Control::SuperBass, Control::SubwoofPhase})
+        connect(m_view->checkBox(box), &QAbstractButton::clicked, this, userChanged);
+    for (const Control option : {Control::SurroundMode1, Control::SurroundMode2})
+        connect(m_view->option(option), &QAbstractButton::clicked, this, userChanged);
     connect(m_menu.action(MenuEntry::Connect), &QAction::triggered, this,
             &Form1::MenuConnect_Click);
 
@@ -95,6 +108,7 @@ void Form1::wireControls()
         connect(&m_serial->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
         m_serial->setObjectName(QStringLiteral("MSComm1"));
         connect(m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
+        connect(m_serial, &SerialPort::deviceBack, this, [this] { m_link.deviceReturned(); });
     }
 }
 
@@ -129,6 +143,7 @@ void Form1::Form_Load()
 
 void Form1::MenuConnect_Click()
 {
+    m_actions.offlineWork().connecting();
     m_link.connect(Connection::portNumberFrom(m_view->text1()->text()));
 }
 
@@ -140,6 +155,12 @@ void Form1::linkStateChanged(LinkState state)
     m_menu.action(MenuEntry::Connect)->setEnabled(offersConnect(state));
     m_panel.setStatusCaption(statusText(
         state == LinkState::Online ? Status::Connected : Status::Offline, m_link.language()));
+    m_actions.offlineWork().linkStateChanged(state);
+}
+
+void Form1::panelReset()
+{
+    m_actions.offlineWork().panelReset();
 }
 
 void Form1::showMessage(Message message)

@@ -19,7 +19,10 @@ namespace qj {
 
 MenuActions::MenuActions(const Parts &parts)
     : m_parts(parts), m_presets(parts.link, parts.panel),
-      m_dialogs(std::make_unique<StandardDialogs>()), m_scan(&scanPorts)
+      m_dialogs(std::make_unique<StandardDialogs>()),
+      m_offlineWork(parts.link, parts.panel, m_presets,
+                    [this] { return m_dialogs->sendOfflineSettings(&m_parts.window); }),
+      m_scan(&scanPorts)
 {
     wire();
 }
@@ -116,7 +119,8 @@ void MenuActions::MenuOpenFile_Click()
     if (path.isEmpty())
         return;
     rememberFolder(path);
-    m_presets.openFile(path);
+    if (m_presets.openFile(path))
+        m_offlineWork.userChanged();
 }
 
 void MenuActions::MenuSaveFile_Click()
@@ -159,8 +163,10 @@ void MenuActions::MenuOffline_Click()
 
 void MenuActions::MenuReset_Click()
 {
-    if (m_dialogs->confirmReset(&m_parts.window))
-        m_presets.restoreDefaults();
+    if (!m_dialogs->confirmReset(&m_parts.window))
+        return;
+    m_presets.restoreDefaults();
+    m_offlineWork.userChanged();
 }
 
 void MenuActions::MenuChineseEnglish_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/menudialogs.h"
+#include "app/offlinework.h"
 #include "app/presetmenu.h"
 #include "link/link.h"
 #include "link/portlist.h"
@@ -52,7 +53,11 @@ public:
     // useSettings(nullptr). Without settings nothing is read or written.
     void useSettings(QSettings *settings);
 
-    void afterTick() { m_presets.afterTick(); }
+    void afterTick()
+    {
+        m_presets.afterTick();
+        m_offlineWork.afterTick();
+    }
     // The window is closing: so does the help, and a running push ends without a message.
     void closing();
 
@@ -61,6 +66,7 @@ public:
     bool switchLanguage(bool english);
 
     PresetMenu &presets() { return m_presets; }
+    OfflineWork &offlineWork() { return m_offlineWork; }
     Translation &translation() { return m_translation; }
     HelpWindow *helpWindow() const; // null until the help is first asked for
 
@@ -81,6 +87,7 @@ private:
     PresetMenu m_presets;
     Translation m_translation;
     std::unique_ptr<MenuDialogs> m_dialogs;
+    OfflineWork m_offlineWork;
     PortScanner m_scan;
     QSettings *m_settings = nullptr;
     QPointer<HelpWindow> m_help;

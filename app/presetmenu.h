@@ -22,6 +22,9 @@ public:
     bool openFile(const QString &path);
     // The offline defaults on the panel, and to the processor while online.
     void restoreDefaults();
+    // `settings` on the panel, and to the processor while online (the settings kept from
+    // offline work).
+    void send(const Preset &settings) { bring(settings); }
 
     // After every tick: the next setting once the last was acknowledged.
     void afterTick();
