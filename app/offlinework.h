@@ -25,8 +25,8 @@ class OfflineWork
 {
 public:
     // Quiet on the line after going online: the processor has sent its last report. Reports
-    // follow each other within a few milliseconds.
-    static constexpr std::chrono::milliseconds kReportsOver{100};
+    // follow each other within a few milliseconds; the margin allows for a busy machine.
+    static constexpr std::chrono::milliseconds kReportsOver{300};
 
     // askSend: the question; true to send the panel's settings, false to keep the processor's.
     OfflineWork(Link &link, PanelAccess &panel, PresetMenu &presets, std::function<bool()> askSend);

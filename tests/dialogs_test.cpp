@@ -163,6 +163,22 @@ TEST_F(StandardDialogsTest, InEnglishTheyAskInEnglish)
     dialogs.savePresetFile(&parent, dir.path());
     EXPECT_EQ(title, QStringLiteral("Save File"));
     EXPECT_EQ(filters, (QStringList{"QJ presets (*.json)", "All files (*)"}));
+
+    QString defaultButton;
+    buttons.clear();
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        defaultButton = box->defaultButton()->text();
+        box->defaultButton()->click();
+    });
+    EXPECT_FALSE(dialogs.sendOfflineSettings(&parent));
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("The settings on the panel were changed while offline")));
+    EXPECT_EQ(defaultButton, QStringLiteral("Keep the processor's"));
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"Keep the processor's", "Send the panel's settings"}));
 }
 
 using ShortcutTest = MenuFixture;
