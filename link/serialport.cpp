@@ -10,6 +10,15 @@ namespace qj {
 
 namespace {
 
+// Where a device name leads, as QSerialPort resolves it: a bare name is under /dev.
+QString systemLocation(const QString &name)
+{
+    if (name.startsWith(u'/') || name.startsWith(QLatin1String("./")) ||
+        name.startsWith(QLatin1String("../")))
+        return name;
+    return QStringLiteral("/dev/") + name;
+}
+
 bool deniedToThisUser(const QString &path)
 {
     const QByteArray local = QFile::encodeName(path);
@@ -135,19 +144,21 @@ PortError SerialPort::output(std::span<const std::uint8_t> bytes)
     }
     // A device unplugged takes its node (and the links to it) away; a refusal with the device
     // still there is not a loss.
-    return QFileInfo::exists(deviceName()) ? PortError::DeviceLost : PortError::DeviceGone;
+    return QFileInfo::exists(systemLocation(deviceName())) ? PortError::DeviceLost
+                                                           : PortError::DeviceGone;
 }
 
 void SerialPort::setWatching(bool on)
 {
     // A pseudo-terminal never comes back: its name goes to the next one any program opens.
     // Bound through a link (qj-sim --link), the link is what comes back.
-    if (on && deviceName().startsWith(QLatin1String(kPseudoTerminals)))
+    const QString path = systemLocation(deviceName());
+    if (on && path.startsWith(QLatin1String(kPseudoTerminals)))
         return;
     if (on == m_watch.active())
         return;
     if (on)
-        m_watch.start(deviceName());
+        m_watch.start(path);
     else
         m_watch.stop();
 }

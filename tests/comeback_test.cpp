@@ -97,6 +97,16 @@ TEST(PortWatch, APseudoTerminalBoundByItsOwnNameIsNotWatched)
     EXPECT_FALSE(port.watching());
 }
 
+TEST(PortWatch, ABareNameIsWatchedWhereItIsOpenedUnderDev)
+{
+    SerialPort port;
+    port.bindings().bind(5, QStringLiteral("ttyQJ-none"));
+    ASSERT_EQ(port.setCommPort(5), PortError::None);
+    port.setWatching(true);
+    EXPECT_EQ(port.watch().path(), QStringLiteral("/dev/ttyQJ-none"));
+    EXPECT_EQ(port.watch().folder(), QStringLiteral("/dev"));
+}
+
 TEST(PortWatch, AFolderThatIsGoneIsWatchedFromTheNearestOneAbove)
 {
     // /dev/serial/by-id goes away with the last adapter and comes back with the next one.
