@@ -2,6 +2,7 @@
 
 #include "app/presetmenu.h"
 #include "link/link.h"
+#include "params/parametermap.h"
 
 namespace qj {
 
@@ -11,7 +12,11 @@ OfflineWork::OfflineWork(Link &link, PanelAccess &panel, PresetMenu &presets,
 {
     m_reportsOver.setSingleShot(true);
     m_reportsOver.setInterval(kReportsOver);
-    QObject::connect(&m_reportsOver, &QTimer::timeout, [this] { ask(); });
+    QObject::connect(&m_reportsOver, &QTimer::timeout, [this] { reportsQuiet(); });
+    m_link.decoder().setReportHook([this](std::uint8_t wireId, std::uint8_t) {
+        if (wireId == wire::kRunMode)
+            m_lastReportIn = true;
+    });
 }
 
 void OfflineWork::userChanged()
@@ -25,6 +30,7 @@ void OfflineWork::connecting()
     // Taken afresh at every start: what the panel shows now is what the user left there.
     if (m_changed)
         m_kept = capturePreset(m_panel);
+    m_lastReportIn = false;
 }
 
 void OfflineWork::linkStateChanged(LinkState state)
@@ -35,6 +41,7 @@ void OfflineWork::linkStateChanged(LinkState state)
         return;
     case LinkState::Online:
         m_changed = false; // online from here: changes are sent as they are made
+        m_quietRounds = 0;
         if (m_kept)
             m_reportsOver.start();
         return;
@@ -56,6 +63,15 @@ void OfflineWork::afterTick()
 {
     if (m_reportsOver.isActive())
         m_reportsOver.start();
+}
+
+void OfflineWork::reportsQuiet()
+{
+    if (!m_lastReportIn && ++m_quietRounds < kQuietRoundsWithoutLast) {
+        m_reportsOver.start();
+        return;
+    }
+    ask();
 }
 
 void OfflineWork::ask()

@@ -24,9 +24,12 @@ class PresetMenu;
 class OfflineWork
 {
 public:
-    // Quiet on the line after going online: the processor has sent its last report. Reports
-    // follow each other within a few milliseconds; the margin allows for a busy machine.
+    // The processor reports every setting in wire-id order, the run mode last. The question
+    // comes once that report is in and the line has then been quiet a moment; without it (a
+    // report refused), after a longer quiet. A busy machine may keep the panel off the CPU
+    // while reports wait, so quiet alone is not enough.
     static constexpr std::chrono::milliseconds kReportsOver{300};
+    static constexpr int kQuietRoundsWithoutLast = 7; // 2.1 s
 
     // askSend: the question; true to send the panel's settings, false to keep the processor's.
     OfflineWork(Link &link, PanelAccess &panel, PresetMenu &presets, std::function<bool()> askSend);
@@ -48,6 +51,7 @@ public:
     bool waiting() const { return m_reportsOver.isActive(); }
 
 private:
+    void reportsQuiet();
     void ask();
 
     Link &m_link;
@@ -55,6 +59,8 @@ private:
     PresetMenu &m_presets;
     std::function<bool()> m_askSend;
     QTimer m_reportsOver;
+    bool m_lastReportIn = false;
+    int m_quietRounds = 0;
     bool m_changed = false;
     std::optional<Preset> m_kept;
 };
