@@ -60,7 +60,10 @@ TEST(PortWatch, ALinkPointedAtANewPseudoTerminalIsBackAndOpens)
     QSignalSpy lost(&port, &SerialPort::lost);
     QSignalSpy back(&port, &SerialPort::deviceBack);
 
-    first.closeMaster(); // unplugged: the pseudo-terminal and so the link's target are gone
+    // Unplugged: the pseudo-terminal goes and its link with it, as udev removes a by-id link
+    // (a link left dangling would find the next pseudo-terminal of any program under its name).
+    first.closeMaster();
+    QFile::remove(link);
     ASSERT_TRUE(waitFor([&] { return lost.count() == 1; }, 2000));
     port.setWatching(true);
     EXPECT_EQ(port.watch().folder(), QDir(dir.path()).absolutePath()); // the link's, not /dev/pts
@@ -157,6 +160,12 @@ struct WindowWatch : ::testing::Test
     }
     void TearDown() override { form.reset(); }
 
+    // The device unplugged: its pseudo-terminal closes and the link goes with it.
+    void unplug()
+    {
+        device->closeMaster();
+        QFile::remove(link);
+    }
     void plugNew()
     {
         device = std::make_unique<Pty>();
@@ -185,7 +194,7 @@ TEST_F(WindowWatch, ConnectingByItselfWaitsForTheLossMessageAndIsTraced)
         sinceReturn.start();
         watchedDuringMessage = serial.watching() || serial.portOpen();
     };
-    device->closeMaster();
+    unplug();
     ASSERT_TRUE(waitFor([&] { return !messages.isEmpty(); }, 2000));
     EXPECT_FALSE(watchedDuringMessage);
     // Once the message has been read, the panel connects on its own.
@@ -238,7 +247,7 @@ TEST_F(WindowWatch, ATryThatFailsShowsNoMessageAndTheNextReturnConnects)
         EXPECT_EQ(ok, '1');
         close(ready[0]);
     };
-    device->closeMaster();
+    unplug();
     ASSERT_TRUE(waitFor([&] { return traced(QStringLiteral("open port 5 failed (8005)")); }, 3000))
         << traceLines().join(u'\n').toStdString();
     ASSERT_GT(holder, 0);
@@ -260,7 +269,7 @@ TEST_F(WindowWatch, DisconnectOrAnotherNumberEndsTheWatch)
         form->view().text1()->setText(QStringLiteral("5"));
         connect();
         ASSERT_EQ(device->read(4), kConnectFrame);
-        device->closeMaster();
+        unplug();
         ASSERT_TRUE(waitFor([&] { return serial.watching(); }, 2000));
         if (disconnect) {
             form->menu().action(MenuEntry::Offline)->trigger();
