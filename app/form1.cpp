@@ -9,11 +9,13 @@
 #include "panel/windowplace.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
@@ -162,6 +164,7 @@ void Form1::wireControls()
     // save slots (no setting of a preset changes), Mute and the limits.
     PanelUndo &undo = m_actions.undo();
     connect(m_view, &PanelView::sliderScrolled, this, [this, &undo](int wireId) {
+        m_actions.offlineWork().userChanged();
         // Scrolled comes while value() still holds the old position.
         const LevelSlider *s = m_view->slider(wireId);
         const int before = s->minimum() + s->maximum() - s->value();
@@ -171,6 +174,7 @@ void Form1::wireControls()
     connect(m_view, &PanelView::sliderLetGo, this,
             [&undo](int wireId) { undo.sliderLetGo(wireId); });
     connect(m_view, &PanelView::groupClicked, this, [this, &undo](Group group, int index) {
+        m_actions.offlineWork().userChanged();
         const Preset before = capturePreset(m_panel);
         m_link.buttons().GroupClick(group, index);
         undo.recordSince(before);
@@ -193,6 +197,13 @@ void Form1::wireControls()
     connect(m_view, &PanelView::checkBoxChanged, this, ticked);
     connect(m_view, &PanelView::optionSelected, this, ticked);
     connect(m_view, &PanelView::spinnerChanged, this, changed);
+    // Boxes and options change by reports and by the offline procedure too; a click is the
+    // user's alone.
+    const auto userChanged = [this] { m_actions.offlineWork().userChanged(); };
+    for (const Control box : {Control::SuperBass, Control::SubwoofPhase})
+        connect(m_view->checkBox(box), &QAbstractButton::clicked, this, userChanged);
+    for (const Control option : {Control::SurroundMode1, Control::SurroundMode2})
+        connect(m_view->option(option), &QAbstractButton::clicked, this, userChanged);
     connect(m_menu.action(MenuEntry::Connect), &QAction::triggered, this,
             &Form1::MenuConnect_Click);
 
@@ -201,6 +212,7 @@ void Form1::wireControls()
         connect(&m_serial->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
         m_serial->setObjectName(QStringLiteral("MSComm1"));
         connect(m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
+        connect(m_serial, &SerialPort::deviceBack, this, [this] { m_link.deviceReturned(); });
     }
 }
 
@@ -240,6 +252,7 @@ void Form1::Form_Load()
 
 void Form1::MenuConnect_Click()
 {
+    m_actions.offlineWork().connecting();
     m_link.connect(Connection::portNumberFrom(m_view->text1()->text()));
 }
 
@@ -254,6 +267,12 @@ void Form1::linkStateChanged(LinkState state)
     m_menu.action(MenuEntry::Connect)->setEnabled(offersConnect(state));
     m_panel.setStatusCaption(statusText(
         state == LinkState::Online ? Status::Connected : Status::Offline, m_link.language()));
+    m_actions.offlineWork().linkStateChanged(state);
+}
+
+void Form1::panelReset()
+{
+    m_actions.offlineWork().panelReset();
 }
 
 void Form1::showMessage(Message message)

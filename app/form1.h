@@ -41,6 +41,8 @@ public:
     // link's state; messages in a modal box, in the link's language.
     void linkStateChanged(LinkState state) override;
     void showMessage(Message message) override;
+    // The offline procedure's return to the design-time state: not work of the user's.
+    void panelReset() override;
 
     PanelView &view() { return *m_view; }
     WidgetPanel &panel() { return m_panel; }

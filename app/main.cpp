@@ -116,7 +116,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QSettings settings; // outlives the window, which writes to it
     qj::SerialPort serial;
-    qj::Form1 form(serial, options.tracePath.isEmpty() ? serial : trace.wrap(serial));
+    qj::Port &port = options.tracePath.isEmpty() ? serial : trace.wrap(serial);
+    // Before the window: its loss is traced ahead of what the window does about it.
+    if (!options.tracePath.isEmpty())
+        trace.follow(serial);
+    qj::Form1 form(serial, port);
     // The demo binds a pseudo-terminal that will not exist next time: it must not be remembered.
     if (!options.simulate)
         form.useSettings(&settings);

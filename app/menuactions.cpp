@@ -21,6 +21,8 @@ namespace qj {
 MenuActions::MenuActions(const Parts &parts)
     : m_parts(parts), m_presets(parts.link, parts.panel),
       m_undo(parts.link, parts.panel, m_presets), m_dialogs(std::make_unique<StandardDialogs>()),
+      m_offlineWork(parts.link, parts.panel, m_presets,
+                    [this] { return m_dialogs->sendOfflineSettings(&m_parts.window); }),
       m_scan(&scanPorts)
 {
     wire();
@@ -75,8 +77,11 @@ void MenuActions::wire()
         action->setObjectName(QLatin1String(u.name));
         action->setShortcuts(u.keys);
         m_parts.window.addAction(action);
-        QObject::connect(action, &QAction::triggered, &m_parts.window,
-                         [this, step = u.step] { (m_undo.*step)(); });
+        QObject::connect(action, &QAction::triggered, &m_parts.window, [this, step = u.step] {
+            // A step taken back or again offline is the person's own change.
+            if ((m_undo.*step)())
+                m_offlineWork.userChanged();
+        });
     }
 }
 
@@ -151,8 +156,10 @@ void MenuActions::MenuOpenFile_Click()
         return;
     rememberFolder(path);
     const Preset before = capturePreset(m_parts.panel);
-    if (m_presets.openFile(path))
+    if (m_presets.openFile(path)) {
         m_undo.recordSince(before);
+        m_offlineWork.userChanged();
+    }
 }
 
 void MenuActions::MenuSaveFile_Click()
@@ -201,6 +208,7 @@ void MenuActions::MenuReset_Click()
     const bool muteBefore = m_undo.muteLit();
     m_presets.restoreDefaults();
     m_undo.recordSince(before, muteBefore);
+    m_offlineWork.userChanged();
 }
 
 void MenuActions::MenuChineseEnglish_Click()

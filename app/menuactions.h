@@ -2,6 +2,7 @@
 
 #include "app/menudialogs.h"
 #include "app/panelundo.h"
+#include "app/offlinework.h"
 #include "app/presetmenu.h"
 #include "link/link.h"
 #include "link/portlist.h"
@@ -56,7 +57,11 @@ public:
     // English when it is English, Chinese otherwise.
     void followDesktopLanguage();
 
-    void afterTick() { m_presets.afterTick(); }
+    void afterTick()
+    {
+        m_presets.afterTick();
+        m_offlineWork.afterTick();
+    }
     // The window is closing: so does the help, and a running push ends without a message.
     void closing();
 
@@ -66,6 +71,7 @@ public:
 
     PresetMenu &presets() { return m_presets; }
     PanelUndo &undo() { return m_undo; }
+    OfflineWork &offlineWork() { return m_offlineWork; }
     Translation &translation() { return m_translation; }
     HelpWindow *helpWindow() const; // null until the help is first asked for
 
@@ -87,6 +93,7 @@ private:
     PanelUndo m_undo;
     Translation m_translation;
     std::unique_ptr<MenuDialogs> m_dialogs;
+    OfflineWork m_offlineWork;
     PortScanner m_scan;
     QSettings *m_settings = nullptr;
     QPointer<HelpWindow> m_help;

@@ -22,6 +22,9 @@ public:
     virtual bool confirmReset(QWidget *parent) = 0;
     // Runs the port dialog; true when the user confirmed a choice.
     virtual bool runPortDialog(PortDialog &dialog) = 0;
+    // After connecting with settings changed offline: true to send the panel's settings to the
+    // processor, false (the default answer) to keep the processor's.
+    virtual bool sendOfflineSettings(QWidget *parent) = 0;
 };
 
 } // namespace qj

@@ -26,6 +26,9 @@ public:
     // `wanted` on the panel at once and, while online, every setting that differs to the
     // processor; with `toggleMute`, Mute changes colour and its toggle goes out last.
     void bring(const Preset &wanted, bool toggleMute = false);
+    // `settings` on the panel, and to the processor while online (the settings kept from
+    // offline work).
+    void send(const Preset &settings) { bring(settings); }
 
     // After every tick: the next setting once the last was acknowledged.
     void afterTick();

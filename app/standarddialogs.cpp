@@ -44,6 +44,21 @@ bool StandardDialogs::confirmReset(QWidget *parent)
     return box.clickedButton() == reset;
 }
 
+bool StandardDialogs::sendOfflineSettings(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("QJ"),
+                    tr("脱机时面板上的设置改动过，现在面板显示的是处理器的设置。\n"
+                       "把脱机时的设置发送给处理器，还是保留处理器的设置？"),
+                    QMessageBox::NoButton, parent);
+    QPushButton *send = box.addButton(tr("发送面板设置"), QMessageBox::AcceptRole);
+    QPushButton *keep = box.addButton(tr("保留处理器设置"), QMessageBox::RejectRole);
+    // Keeping changes nothing on the processor: the safe answer to a hurried Enter or Escape.
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() == send;
+}
+
 bool StandardDialogs::runPortDialog(PortDialog &dialog)
 {
     return dialog.exec() == QDialog::Accepted;

@@ -19,6 +19,7 @@ public:
     QString savePresetFile(QWidget *parent, const QString &folder) override;
     bool confirmReset(QWidget *parent) override;
     bool runPortDialog(PortDialog &dialog) override;
+    bool sendOfflineSettings(QWidget *parent) override;
 
 private:
     static QString filter();

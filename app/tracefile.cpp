@@ -1,5 +1,7 @@
 #include "app/tracefile.h"
 
+#include "link/serialport.h"
+
 #include <QDateTime>
 
 namespace qj {
@@ -21,6 +23,25 @@ Port &TraceFile::wrap(Port &inner)
 {
     m_port = std::make_unique<TracingPort>(inner, m_stream);
     return *m_port;
+}
+
+} // namespace qj
+
+namespace qj {
+
+void TraceFile::follow(SerialPort &serial)
+{
+    QObject::connect(&serial, &SerialPort::lost, &serial, [this, &serial] {
+        const QString why = serial.lastErrorText();
+        m_port->note(QStringLiteral("port %1 lost: %2 went away%3")
+                         .arg(serial.commPort())
+                         .arg(serial.deviceName(),
+                              why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
+    });
+    QObject::connect(&serial, &SerialPort::deviceBack, &serial, [this, &serial] {
+        m_port->note(
+            QStringLiteral("port %1: %2 is back").arg(serial.commPort()).arg(serial.deviceName()));
+    });
 }
 
 } // namespace qj

@@ -91,8 +91,8 @@ int main(int argc, char *argv[])
         QStringLiteral("idle-seconds"), QStringLiteral("Seconds per idle-cost run (default 30)."),
         QStringLiteral("S"), QStringLiteral("30"));
     const QCommandLineOption onlyOption(
-        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-7)."),
-        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7"));
+        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-8)."),
+        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7,8"));
     const QCommandLineOption outOption(
         QStringLiteral("out"),
         QStringLiteral("Where to write the report (default docs/PERFORMANCE.md of the checkout)."),
@@ -129,6 +129,12 @@ int main(int argc, char *argv[])
         qj::bench::runDragBench(report, runs);
     if (wanted("7"))
         qj::bench::runCtlBench(report, runs, panelOnlineMs);
+    if (wanted("8")) {
+        qj::bench::ProcessBenchConfig config;
+        config.idleRuns = std::min(runs, parser.value(idleRunsOption).toInt());
+        config.idleSeconds = std::max(1, parser.value(idleSecondsOption).toInt());
+        qj::bench::runWatchBench(report, config);
+    }
 
     report.addCondition(QStringLiteral("Load average after: %1 (2 cores; other work on the "
                                        "machine shows here)")

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -242,6 +243,133 @@ void runProcessBench(Report &report, const ProcessBenchConfig &config)
             "it counts the shared Qt libraries the panel maps. %1 of %2 runs did not go online.")
             .arg(notOnline)
             .arg(config.startRuns));
+}
+
+void runWatchBench(Report &report, const ProcessBenchConfig &config)
+{
+    std::fprintf(stderr, "8. idle cost of build/qj-panel watching for a lost device, %d runs\n",
+                 config.idleRuns);
+    const QString heading = QStringLiteral("Watching for a lost device");
+    MapWatcher watcher;
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (!watcher.open() || xdotool.isEmpty()) {
+        report.addAnalysis(QStringLiteral("8"), heading,
+                           QStringLiteral("Not measured: no X display or no xdotool."));
+        return;
+    }
+    const QString panelProgram =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("qj-panel"));
+    const QPoint click = connectEntry();
+    auto xdo = [&xdotool](const QStringList &arguments) {
+        QProcess p;
+        p.start(xdotool, arguments);
+        p.waitForFinished();
+        return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+    };
+
+    Stats idle, wakeups, back;
+    int notBack = 0;
+    for (int run = 0; run < config.idleRuns; ++run) {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("qj-sim"));
+        sim::SimLauncher device;
+        if (!device.start({QStringLiteral("--link"), link})) {
+            std::fprintf(stderr, "   run %d: %s\n", run + 1, qPrintable(device.errorString()));
+            continue;
+        }
+        int received = 0; // bytes the processor took from the panel while its trace is on
+        QObject::connect(&device, &sim::SimLauncher::traced, [&received](const QString &line) {
+            const QStringList words = line.simplified().split(u' ');
+            if (words.size() > 2 && words[1] == QLatin1String("rx"))
+                received += int(words.size()) - 2;
+        });
+        // The connect command, the first thing the panel sends on a connection.
+        const auto connectFrame = [&received] { return received >= 4; };
+        watcher.drain();
+        QProcess panel;
+        panel.setProcessChannelMode(QProcess::ForwardedChannels);
+        panel.start(panelProgram, {QStringLiteral("--port"), QStringLiteral("5=") + link});
+        const std::optional<MapWatcher::Mapped> mapped =
+            watcher.waitForWindow("QJ Karaoke", kMapTimeout);
+        if (!mapped) {
+            std::fprintf(stderr, "   run %d: no window\n", run + 1);
+            endProcess(panel);
+            continue;
+        }
+        idleFor(kFirstPaint);
+        device.request(QStringLiteral("trace on"));
+        xdo({QStringLiteral("mousemove"), QStringLiteral("--window"),
+             QString::number(mapped->window), QString::number(click.x()),
+             QString::number(click.y()), QStringLiteral("click"), QStringLiteral("1")});
+        if (!waitUntil(connectFrame, kOnlineTimeout)) {
+            std::fprintf(stderr, "   run %d: did not connect\n", run + 1);
+            endProcess(panel);
+            continue;
+        }
+        idleFor(kAfterOnline);
+
+        // Unplugged: the loss message comes up; Return closes it, and the watch begins.
+        watcher.drain();
+        device.request(QStringLiteral("unplug"));
+        const std::optional<MapWatcher::Mapped> box = watcher.waitForWindow("QJ", kMapTimeout);
+        if (!box) {
+            std::fprintf(stderr, "   run %d: no loss message\n", run + 1);
+            endProcess(panel);
+            continue;
+        }
+        idleFor(kFirstPaint);
+        xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+             QString::number(box->window)});
+        xdo({QStringLiteral("key"), QStringLiteral("Return")});
+        idleFor(kAfterOnline); // the message is gone; the first looks after the start are over
+        idleFor(2s);
+
+        const CpuShare c = measureIdle(panel.processId(), std::chrono::seconds(config.idleSeconds));
+        idle.add(c.percent);
+        wakeups.add(c.wakeupsPerS);
+        std::fprintf(stderr, "   run %d: watching, %.3f %% of a core, %.1f wake-ups/s", run + 1,
+                     c.percent, c.wakeupsPerS);
+
+        received = 0;
+        const TimePoint plugged = Clock::now();
+        device.request(QStringLiteral("plug"));
+        if (waitUntil(connectFrame, 5s)) {
+            back.add(toMs(Clock::now() - plugged));
+            std::fprintf(stderr, ", back: connect command after %.0f ms\n",
+                         toMs(Clock::now() - plugged));
+        } else {
+            ++notBack;
+            std::fprintf(stderr, ", not back\n");
+        }
+        endProcess(panel);
+    }
+
+    report.addRow(
+        {QStringLiteral("8"),
+         QStringLiteral("Idle cost, watching for a lost device (%1 s)").arg(config.idleSeconds),
+         QStringLiteral("% of a core"), 3, idle, QStringLiteral("< 0.5 %"),
+         idle.empty() ? std::optional<bool>() : idle.median() < 0.5});
+    report.addRow({QStringLiteral("8"), QStringLiteral("… its wake-ups (context switches)"),
+                   QStringLiteral("/s"), 1, wakeups, QString(), std::nullopt});
+    report.addRow({QStringLiteral("8"),
+                   QStringLiteral("Device back (`plug`) → connect command at the processor"),
+                   QStringLiteral("ms"), 0, back, QStringLiteral("≤ 2000 ms"),
+                   back.empty() ? std::optional<bool>() : back.median() <= 2000});
+    report.addAnalysis(
+        QStringLiteral("8"), heading,
+        QStringLiteral(
+            "build/qj-panel as its own process on this display, bound to the symbolic link "
+            "qj-sim keeps at its pseudo-terminal (`qj-sim --link PATH`, `qj-panel --port "
+            "5=PATH`), connected by a click on its connect entry, then the processor unplugged "
+            "(`unplug`: the pseudo-terminal closes and the link is removed) and the loss "
+            "message closed with Return (xdotool). From then on the panel watches the link's "
+            "folder; after 3 s more, its CPU time (schedstat, all threads) over %1 s of wall "
+            "time while nothing changes. Then `plug` (a new pseudo-terminal, the link made "
+            "again) and the time until the processor has received the panel's connect command, "
+            "which shows the watch was on. %2 of %3 runs were not back within 5 s.")
+            .arg(config.idleSeconds)
+            .arg(notBack)
+            .arg(config.idleRuns));
 }
 
 } // namespace qj::bench

@@ -18,6 +18,12 @@ struct ProcessBenchConfig
 // online and idle.
 void runProcessBench(Report &report, const ProcessBenchConfig &config);
 
+// 7. Watching for a lost device: build/qj-panel bound to qj-sim's link (`--link`), connected,
+// then the processor unplugged and the loss message closed (a key press through xdotool): the
+// panel's CPU time per second of wall time while it watches with nothing changing, and how
+// long after `plug` the connect command reaches the processor.
+void runWatchBench(Report &report, const ProcessBenchConfig &config);
+
 // The reference: a process that runs nothing but a precise 1 ms QTimer (qj-bench --bare-timer).
 int runBareTimer(int argc, char *argv[]);
 

@@ -15,7 +15,7 @@ int Connection::portNumberFrom(const QString &text)
     return roundHalfEven(leadingNumber(text));
 }
 
-bool Connection::connect(int number)
+bool Connection::connect(int number, Failures failures)
 {
     if (m_port.portOpen() && number != m_port.commPort()) {
         // The port open here is not the one now named. An invalid number changes nothing: the
@@ -31,23 +31,25 @@ bool Connection::connect(int number)
         m_port.setPortOpen(false);
     }
     // Each step that fails is reported and the next one still runs, as the port allows.
-    report(m_port.setCommPort(number));
-    report(m_port.setPortOpen(true));
+    report(m_port.setCommPort(number), failures);
+    report(m_port.setPortOpen(true), failures);
     if (!m_port.portOpen())
         return false;
 
     CommandState &s = m_transmitter.state();
     s.CmdId = kConnectCmdId;
     s.CmdValue = 1;
-    report(m_transmitter.SendComFrame());
+    report(m_transmitter.SendComFrame(), failures);
     m_transmitter.armWait();
     return s.CmdId != 0;
 }
 
-void Connection::report(PortError error)
+void Connection::report(PortError error, Failures failures)
 {
     if (error != PortError::None)
         qCInfo(lcLink, "port %d refused (%d)", m_port.commPort(), static_cast<int>(error));
+    if (failures == Failures::Logged)
+        return;
     switch (error) {
     case PortError::InvalidPort:
         m_host.showMessage(Message::PortInvalid);

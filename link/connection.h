@@ -19,14 +19,18 @@ public:
     // The port number typed in the box: spaces trimmed, the leading number, halves to even.
     static int portNumberFrom(const QString &text);
 
+    // How a failed step is told: in a message box (the user chose the connect entry), or
+    // only in the log (the panel tries by itself, when a lost device is back).
+    enum class Failures { Shown, Logged };
+
     // MenuConnect_Click on port `number`: select it, open it and, if it then reads open, send
     // the connect command. Each step that fails is reported and the next one still runs.
     // While a port is open under another number, a valid `number` closes it first and an
     // invalid one is reported and changes nothing. True when the connect command went out.
-    bool connect(int number);
+    bool connect(int number, Failures failures = Failures::Shown);
 
 private:
-    void report(PortError error);
+    void report(PortError error, Failures failures);
 
     Port &m_port;
     Transmitter &m_transmitter;

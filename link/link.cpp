@@ -37,24 +37,31 @@ void Link::OffLineStatus()
     setState(m_state == LinkState::Online ? LinkState::Offline : m_state, Announce::Always);
     m_command.clear();
     m_panel.setWindowEnabled(true);
+    m_host.panelReset();
 }
 
 void Link::connect(int number)
 {
     const int before = m_port.portOpen() ? m_port.commPort() : 0;
+    m_connecting = true;
+    m_backMeanwhile = false;
     const bool sent = m_connection.connect(number);
-    if (!m_port.portOpen()) {
-        // The open port was closed for another number that did not open.
-        setState(LinkState::Closed);
-        return;
-    }
+    m_connecting = false;
+    // The same number tried in vain leaves the watch; a connection, or another number, ends it.
+    if (m_watching && (m_port.portOpen() || m_port.commPort() != m_watchedNumber))
+        endWatch();
+    if (!m_port.portOpen())
+        setState(LinkState::Closed); // e.g. the open port was closed for another that did not open
     // A port that has just opened (afresh, or in place of another) is connecting.
-    if (sent && (m_state == LinkState::Closed || m_port.commPort() != before))
+    else if (sent && (m_state == LinkState::Closed || m_port.commPort() != before))
         setState(LinkState::Connecting);
+    if (m_backMeanwhile)
+        deviceReturned();
 }
 
 void Link::disconnect()
 {
+    endWatch();
     if (m_port.portOpen()) {
         m_port.setPortOpen(false);
         setState(LinkState::Closed);
@@ -106,6 +113,11 @@ void Link::giveUp()
 
 void Link::writeFailed(PortError error)
 {
+    if (error == PortError::DeviceGone) {
+        qCInfo(lcLink, "a write found the device gone");
+        lose();
+        return;
+    }
     qCInfo(lcLink, "a write failed (%d)", static_cast<int>(error));
     // The port refused a command or a reply byte and has closed. Forget the command before the
     // modal message, whose event loop keeps the tick running: it would otherwise count the
@@ -118,13 +130,58 @@ void Link::writeFailed(PortError error)
 
 void Link::deviceLost()
 {
+    qCInfo(lcLink, "the device went away");
+    lose();
+}
+
+void Link::lose()
+{
     // The port is gone, so the pending command can never be acknowledged: forgotten first, as
     // for a failed write.
-    qCInfo(lcLink, "the device went away");
     clear();
     m_host.showMessage(Message::DeviceOffline);
     setState(LinkState::Closed);
     OffLineStatus();
+    // Watched from here, after the message: a device back while the message is still open is
+    // connected as soon as it has been read.
+    startWatch();
+}
+
+void Link::startWatch()
+{
+    m_watchedNumber = m_port.commPort();
+    m_watching = true;
+    qCInfo(lcLink, "watching port %d for the device", m_watchedNumber);
+    m_port.setWatching(true);
+}
+
+void Link::endWatch()
+{
+    if (!m_watching)
+        return;
+    m_watching = false;
+    qCInfo(lcLink, "no longer watching port %d", m_watchedNumber);
+    m_port.setWatching(false);
+}
+
+void Link::deviceReturned()
+{
+    if (!m_watching || m_state != LinkState::Closed)
+        return;
+    if (m_connecting) {
+        m_backMeanwhile = true; // a message of the connect entry is open: after it
+        return;
+    }
+    m_backMeanwhile = false;
+    qCInfo(lcLink, "the device of port %d may be back: connecting", m_watchedNumber);
+    if (m_connection.connect(m_watchedNumber, Connection::Failures::Logged) && m_port.portOpen()) {
+        endWatch();
+        setState(LinkState::Connecting);
+        return;
+    }
+    // Not there yet (or the connect command could not be written): nothing waits for an
+    // acknowledgement, and the next sign of the device tries again.
+    clear();
 }
 
 } // namespace qj

@@ -47,8 +47,15 @@ public:
     void connect(int number);
     // Close the port, offer connecting again and take the panel offline.
     void disconnect();
-    // The port layer reports the device gone (unplugged).
+    // The port layer reports the device gone (unplugged). Once the message has been read, the
+    // port's device is watched until it is back, and then connected as by the connect entry.
     void deviceLost();
+    // The port layer says the watched device may be back: connect, telling a failure only in
+    // the log (the next sign of the device tries again).
+    void deviceReturned();
+    // Whether the link waits for a lost device to come back. A disconnect, or a connect to
+    // another number, ends the wait; so does a connection made.
+    bool watching() const { return m_watching; }
     // The online transition, which the reports of ids 36 and 37 make: it acts only while
     // connecting is offered. A rig that starts in the middle of a session calls it too.
     void goOnline();
@@ -89,6 +96,9 @@ private:
     // The ways the link fails, each ending in the offline procedure.
     void giveUp();
     void writeFailed(PortError error);
+    void lose();
+    void startWatch();
+    void endWatch();
 
     Port &m_port;
     PanelAccess &m_panel;
@@ -104,6 +114,10 @@ private:
     ButtonHandler m_buttons;
     SpinnerHandler m_spinners;
     LinkState m_state = LinkState::Closed;
+    bool m_watching = false;
+    int m_watchedNumber = 0;
+    bool m_connecting = false;               // inside connect(), which may show messages
+    bool m_backMeanwhile = false;            // the device showed up while connect() was busy
     Language m_language = Language::Chinese; // the captions the window is created with
 };
 

@@ -19,6 +19,10 @@ public:
     // A message for the user, in the link's language; returns when it has been read. For
     // AccessDenied the host names the device, which only it knows.
     virtual void showMessage(Message message) = 0;
+
+    // The offline procedure has put every control back to its design-time state: the panel's
+    // own doing, not a change by the user.
+    virtual void panelReset() {}
 };
 
 } // namespace qj

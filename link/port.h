@@ -13,8 +13,9 @@ enum class PortError : int {
     InvalidPort = 8002,  // number outside 1..99, or no device behind it
     AlreadyOpen = 8005,  // open in this panel already, or locked by another program
     AccessDenied = 8020, // the device exists but this user may not open it (dialout group)
-    DeviceLost = 8021,   // an open port stopped working: the device was unplugged
+    DeviceLost = 8021,   // an open port refused a write, the device still there
     OpenFailed = 8022,   // any other refusal to open
+    DeviceGone = 8023,   // a write failed because the device is no longer there (unplugged)
 };
 
 // The serial port as the link uses it. On a port that is not open the count reads 0, and the
@@ -43,6 +44,12 @@ public:
     virtual void input(std::vector<std::uint8_t> &into) = 0;
     // Output: the bytes reach the operating system before this returns.
     virtual PortError output(std::span<const std::uint8_t> bytes) = 0;
+
+    // After the device was lost: watch for the device of the current number to come back, and
+    // say so (the serial port's deviceBack signal) each time it may be openable again. Off
+    // again at a disconnect, a connect to another number or once connected. A port that
+    // cannot watch ignores it.
+    virtual void setWatching(bool on) { static_cast<void>(on); }
 };
 
 } // namespace qj

@@ -10,6 +10,15 @@ namespace qj {
 
 namespace {
 
+// Where a device name leads, as QSerialPort resolves it: a bare name is under /dev.
+QString systemLocation(const QString &name)
+{
+    if (name.startsWith(u'/') || name.startsWith(QLatin1String("./")) ||
+        name.startsWith(QLatin1String("../")))
+        return name;
+    return QStringLiteral("/dev/") + name;
+}
+
 bool deniedToThisUser(const QString &path)
 {
     const QByteArray local = QFile::encodeName(path);
@@ -18,9 +27,13 @@ bool deniedToThisUser(const QString &path)
 
 } // namespace
 
-SerialPort::SerialPort(QObject *parent) : QObject(parent)
+SerialPort::SerialPort(QObject *parent) : QObject(parent), m_watch(this)
 {
     connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    connect(&m_watch, &DeviceWatch::mayBeBack, this, [this] {
+        if (!m_serial.isOpen())
+            emit deviceBack();
+    });
 }
 
 SerialPort::~SerialPort()
@@ -123,11 +136,31 @@ PortError SerialPort::output(std::span<const std::uint8_t> bytes)
     const bool ok = m_serial.write(reinterpret_cast<const char *>(bytes.data()), size) == size &&
                     m_serial.flush() && m_serial.error() != QSerialPort::WriteError;
     m_writing = false;
-    if (ok || !m_serial.isOpen())
-        return ok ? PortError::None : PortError::DeviceLost;
-    m_lastErrorText = m_serial.errorString();
-    m_serial.close();
-    return PortError::DeviceLost;
+    if (ok)
+        return PortError::None;
+    if (m_serial.isOpen()) {
+        m_lastErrorText = m_serial.errorString();
+        m_serial.close();
+    }
+    // A device unplugged takes its node (and the links to it) away; a refusal with the device
+    // still there is not a loss.
+    return QFileInfo::exists(systemLocation(deviceName())) ? PortError::DeviceLost
+                                                           : PortError::DeviceGone;
+}
+
+void SerialPort::setWatching(bool on)
+{
+    // A pseudo-terminal never comes back: its name goes to the next one any program opens.
+    // Bound through a link (qj-sim --link), the link is what comes back.
+    const QString path = systemLocation(deviceName());
+    if (on && path.startsWith(QLatin1String(kPseudoTerminals)))
+        return;
+    if (on == m_watch.active())
+        return;
+    if (on)
+        m_watch.start(path);
+    else
+        m_watch.stop();
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)

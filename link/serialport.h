@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/devicewatch.h"
 #include "link/port.h"
 #include "link/portbindings.h"
 
@@ -9,7 +10,9 @@
 namespace qj {
 
 // The port on a real serial device (or a pseudo-terminal): 28800 baud, 8N1, no flow control,
-// raw bytes. A device that goes away while open is closed here and reported once by lost().
+// raw bytes. A device that goes away while open is closed here and reported once by lost();
+// a write that finds it gone says so (DeviceGone). Asked to, it then watches the device's path
+// and says deviceBack() whenever the device may be openable again.
 class SerialPort : public QObject, public Port
 {
     Q_OBJECT
@@ -17,6 +20,7 @@ class SerialPort : public QObject, public Port
 public:
     static constexpr qint32 kBaudRate = 28800;
     static constexpr int kMaxCount = 32767; // the tick compares counts as signed 16-bit
+    static constexpr char kPseudoTerminals[] = "/dev/pts/"; // never watched for a return
 
     explicit SerialPort(QObject *parent = nullptr);
     ~SerialPort() override;
@@ -37,12 +41,16 @@ public:
     void discardOutput() override;
     void input(std::vector<std::uint8_t> &into) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
+    void setWatching(bool on) override;
+    bool watching() const { return m_watch.active(); }
+    const DeviceWatch &watch() const { return m_watch; }
 
     // For the idle tick: emitted when bytes arrive.
     QSerialPort &device() { return m_serial; }
 
 signals:
     void lost();
+    void deviceBack();
 
 private slots:
     void handleError(QSerialPort::SerialPortError error);
@@ -52,6 +60,7 @@ private:
 
     QSerialPort m_serial;
     PortBindings m_bindings;
+    DeviceWatch m_watch;
     int m_commPort = 1; // the port number before anyone sets one
     QString m_lastErrorText;
     bool m_writing = false;

@@ -52,8 +52,26 @@ PortError TracingPort::output(std::span<const std::uint8_t> bytes)
 {
     const PortError e = m_inner.output(bytes);
     if (m_inner.portOpen() || e != PortError::None)
-        line("TX", bytes, e == PortError::None ? "" : " (failed)");
+        line("TX", bytes,
+             e == PortError::None         ? ""
+             : e == PortError::DeviceGone ? " (failed: the device is gone)"
+                                          : " (failed)");
     return e;
+}
+
+void TracingPort::setWatching(bool on)
+{
+    m_inner.setWatching(on);
+    note(on ? QStringLiteral("watch port %1 for the device's return").arg(m_inner.commPort())
+            : QStringLiteral("watch of port %1 ends").arg(m_inner.commPort()));
+}
+
+void TracingPort::note(const QString &text)
+{
+    m_out << QStringLiteral("%1 -- ").arg(static_cast<double>(m_clock.nsecsElapsed()) / 1e6, 10,
+                                          'f', 3)
+          << text << '\n';
+    m_out.flush();
 }
 
 void TracingPort::line(const char *direction, std::span<const std::uint8_t> bytes, const char *note)

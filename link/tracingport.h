@@ -12,7 +12,8 @@ namespace qj {
 // byte per line with the time since start in milliseconds and the direction:
 //     1234.567 TX AA 1F 28 0E
 //     1236.102 RX AA
-// Received bytes thrown away unread are shown too, marked "(discarded)".
+// Received bytes thrown away unread are shown too, marked "(discarded)". What happens to the
+// port itself (selected, opened, closed, watched for a lost device) is a line starting "--".
 class TracingPort : public Port
 {
 public:
@@ -27,6 +28,10 @@ public:
     void discardOutput() override { m_inner.discardOutput(); }
     void input(std::vector<std::uint8_t> &into) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
+    void setWatching(bool on) override;
+
+    // A line of its own about the port ("device lost ..."), with the time.
+    void note(const QString &text);
 
 private:
     void line(const char *direction, std::span<const std::uint8_t> bytes, const char *note = "");

@@ -62,6 +62,38 @@ TEST_F(StandardDialogsTest, ResetIsConfirmedOnlyByItsOwnButton)
     }
 }
 
+TEST_F(StandardDialogsTest, OfflineWorkIsSentOnlyByItsOwnButtonAndKeepingIsTheDefault)
+{
+    const struct
+    {
+        const char *press; // the button's caption, "Return" or "Escape"
+        bool send;
+    } cases[] = {
+        {"发送面板设置", true}, {"保留处理器设置", false}, {"Return", false}, {"Escape", false}};
+    for (const auto &c : cases) {
+        QString title, text;
+        whenShown<QMessageBox>([&](QMessageBox *box) {
+            title = box->windowTitle();
+            text = box->text();
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            EXPECT_EQ(box->buttons().size(), 2);
+            EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("保留处理器设置"));
+            const QString press = QString::fromUtf8(c.press);
+            if (press == QStringLiteral("Return") || press == QStringLiteral("Escape")) {
+                QTest::keyClick(box, press == QStringLiteral("Return") ? Qt::Key_Return
+                                                                       : Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == press)
+                    b->click();
+        });
+        EXPECT_EQ(dialogs.sendOfflineSettings(&parent), c.send) << c.press;
+        EXPECT_EQ(title, QStringLiteral("QJ"));
+        EXPECT_TRUE(text.startsWith(QStringLiteral("脱机时面板上的设置改动过"))) << c.press;
+    }
+}
+
 TEST_F(StandardDialogsTest, FileDialogsOfferPresetsAndSaveAddsTheSuffix)
 {
     QString title;
@@ -131,6 +163,22 @@ TEST_F(StandardDialogsTest, InEnglishTheyAskInEnglish)
     dialogs.savePresetFile(&parent, dir.path());
     EXPECT_EQ(title, QStringLiteral("Save File"));
     EXPECT_EQ(filters, (QStringList{"QJ presets (*.json)", "All files (*)"}));
+
+    QString defaultButton;
+    buttons.clear();
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        defaultButton = box->defaultButton()->text();
+        box->defaultButton()->click();
+    });
+    EXPECT_FALSE(dialogs.sendOfflineSettings(&parent));
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("The settings on the panel were changed while offline")));
+    EXPECT_EQ(defaultButton, QStringLiteral("Keep the processor's"));
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"Keep the processor's", "Send the panel's settings"}));
 }
 
 using ShortcutTest = MenuFixture;

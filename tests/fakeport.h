@@ -22,6 +22,7 @@ public:
     PortError writeError = PortError::None; // what every write fails with
     int shortRead = -1;                     // >= 0: input hands over at most this many bytes
     int closedWrites = 0;                   // output calls while the port was closed
+    bool watching = false;                  // watching for a lost device's return
 
     void arrive(std::initializer_list<std::uint8_t> bytes)
     {
@@ -78,6 +79,7 @@ public:
         into.assign(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(n));
         received.clear();
     }
+    void setWatching(bool on) override { watching = on; }
     PortError output(std::span<const std::uint8_t> bytes) override
     {
         if (!open) {

@@ -57,6 +57,11 @@ TEST(LinkState, EveryEventFromEveryState)
                          r.port.open = false;
                          r.link.deviceLost();
                      }};
+    const Event goneOnWrite{"a write finds the device gone", [](LinkRig &r) {
+                                r.port.writeError = PortError::DeviceGone;
+                                r.tx.issue(32, 40);
+                                r.port.writeError = PortError::None;
+                            }};
     const Event disconnect{"disconnect", [](LinkRig &r) { r.link.disconnect(); }};
 
     struct Case
@@ -65,6 +70,7 @@ TEST(LinkState, EveryEventFromEveryState)
         const Event &event;
         S to;
         QStringList messages;
+        bool watching = false; // for the lost device's return
     } cases[] = {
         {S::Closed, connect, S::Connecting, {}},
         {S::Closed, reports, S::Online, {}},
@@ -75,18 +81,21 @@ TEST(LinkState, EveryEventFromEveryState)
         {S::Connecting, reports, S::Online, {}},
         {S::Connecting, giveUp, S::Connecting, {kSendFailed}}, // connecting stays offered
         {S::Connecting, writeFails, S::Closed, {kSendFailed}},
-        {S::Connecting, lost, S::Closed, {kGone}},
+        {S::Connecting, lost, S::Closed, {kGone}, true},
+        {S::Connecting, goneOnWrite, S::Closed, {kGone}, true},
         {S::Connecting, disconnect, S::Closed, {}},
         {S::Online, connect, S::Online, {kHeld}}, // the entry is not offered; the link stays
         {S::Online, reports, S::Online, {}},
         {S::Online, giveUp, S::Offline, {kSendFailed}}, // the port stays open
         {S::Online, writeFails, S::Closed, {kSendFailed}},
-        {S::Online, lost, S::Closed, {kGone}},
+        {S::Online, lost, S::Closed, {kGone}, true},
+        {S::Online, goneOnWrite, S::Closed, {kGone}, true},
         {S::Online, disconnect, S::Closed, {}},
         {S::Offline, reports, S::Offline, {}}, // only a new connection goes online again
         {S::Offline, giveUp, S::Offline, {kSendFailed}},
         {S::Offline, writeFails, S::Closed, {kSendFailed}},
-        {S::Offline, lost, S::Closed, {kGone}},
+        {S::Offline, lost, S::Closed, {kGone}, true},
+        {S::Offline, goneOnWrite, S::Closed, {kGone}, true},
         {S::Offline, disconnect, S::Closed, {}},
     };
     for (const Case &c : cases) {
@@ -102,6 +111,8 @@ TEST(LinkState, EveryEventFromEveryState)
                                                 : QStringLiteral("当前状态：脱机"))
             << what;
         EXPECT_EQ(rig.messages, c.messages) << what;
+        EXPECT_EQ(rig.link.watching(), c.watching) << what;
+        EXPECT_EQ(rig.port.watching, c.watching) << what << ": the port watches";
         if (c.to == S::Closed || c.to == S::Offline) {
             EXPECT_EQ(rig.port.open, c.to == S::Offline) << what;
         }

@@ -19,6 +19,8 @@ struct ScriptedDialogs : MenuDialogs
     QString savePath; // empty: the user cancels
     bool resetConfirmed = false;
     std::function<bool(PortDialog &)> portAnswer; // unset: the user cancels
+    bool sendOffline = false;                     // the answer to the offline-work question
+    std::function<void()> whileAsked;             // runs while that question is open
     QStringList asked;                            // which dialogs came up, in order
     QStringList folders;                          // the folder each file dialog opened in
 
@@ -43,6 +45,13 @@ struct ScriptedDialogs : MenuDialogs
     {
         asked << QStringLiteral("port");
         return portAnswer && portAnswer(dialog);
+    }
+    bool sendOfflineSettings(QWidget *) override
+    {
+        asked << QStringLiteral("offline");
+        if (whileAsked)
+            whileAsked();
+        return sendOffline;
     }
 };
 

@@ -326,6 +326,20 @@ While online the processor receives them too.</translation>
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>脱机时面板上的设置改动过，现在面板显示的是处理器的设置。
+把脱机时的设置发送给处理器，还是保留处理器的设置？</source>
+        <translation>The settings on the panel were changed while offline; the panel now shows the processor's.
+Send the settings made offline to the processor, or keep the processor's?</translation>
+    </message>
+    <message>
+        <source>发送面板设置</source>
+        <translation>Send the panel's settings</translation>
+    </message>
+    <message>
+        <source>保留处理器设置</source>
+        <translation>Keep the processor's</translation>
+    </message>
 </context>
 <context>
     <name>qj::HelpWindow</name>
@@ -434,10 +448,14 @@ Please select a valid Com port！！！ — select a port in the list before con
         <translation>Getting back online</translation>
     </message>
     <message>
-        <source>出现“数据发送失败！！！”或“设备已脱机！！！”后：检查电缆和处理器电源，选“脱开设备”（关闭端口，重新允许连接），再选“连接设备”。
-USB 转串口线插回后，可以用“串口选择”重新选择它。</source>
-        <translation>After “The data sends out failure！！！” or “The equipments is off-line already!!!”: check the cable and the processor's power, choose “Disconnect” (it closes the port and allows connecting again), then “Connect”.
-After plugging a USB adapter back in, choose it again under “Select Port”.</translation>
+        <source>出现“设备已脱机！！！”后：关闭提示，把设备插回，面板会自己重新连接；选“脱开设备”就不再等它。
+出现“数据发送失败！！！”后：检查电缆和处理器电源，选“脱开设备”（关闭端口，重新允许连接），再选“连接设备”。
+脱机时改动过的设置，连接后会问一次：发送给处理器，还是保留处理器的设置。
+USB 转串口线换了名字（例如插到别的接口）时，可以用“串口选择”重新选择它。</source>
+        <translation>After “The equipments is off-line already!!!”: close the message and plug the device back in; the panel connects again by itself. “Disconnect” stops waiting for it.
+After “The data sends out failure！！！”: check the cable and the processor's power, choose “Disconnect” (it closes the port and allows connecting again), then “Connect”.
+Settings changed while offline: after connecting you are asked once whether to send them to the processor or keep the processor's.
+If a USB adapter comes back under another name (another socket, for instance), choose it again under “Select Port”.</translation>
     </message>
     <message>
         <source>文件与复位</source>

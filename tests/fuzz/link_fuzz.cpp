@@ -246,12 +246,24 @@ void step(Harness &h, Script &s)
     case 11: // disconnect
         h.form.link().disconnect();
         break;
-    case 12: // the device goes away: a write fails, or the port reports the loss
-        if (s.next() % 2) {
+    case 12: // a write is refused or finds the device gone, the port reports the loss, or the
+             // watched device may be back
+        switch (s.next() % 4) {
+        case 0:
             h.port.writeError = PortError::DeviceLost;
-        } else if (h.port.open) {
-            h.port.open = false;
-            h.form.link().deviceLost();
+            break;
+        case 1:
+            h.port.writeError = PortError::DeviceGone;
+            break;
+        case 2:
+            if (h.port.open) {
+                h.port.open = false;
+                h.form.link().deviceLost();
+            }
+            break;
+        default:
+            h.form.link().deviceReturned();
+            break;
         }
         break;
     case 13: // the reset, which pushes every setting that differs while online
