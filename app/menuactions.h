@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/menudialogs.h"
-#include "app/panelundo.h"
 #include "app/offlinework.h"
+#include "app/panelundo.h"
 #include "app/presetmenu.h"
 #include "link/link.h"
 #include "link/portlist.h"
