@@ -23,7 +23,7 @@ bool Connection::connect(int number, Failures failures)
         // closes that port first (the port only; the panel keeps what it shows), with the
         // command meant for its device, so that the steps below reach the device named.
         if (!PortBindings::isValidNumber(number)) {
-            report(PortError::InvalidPort);
+            report(PortError::InvalidPort, failures);
             return false;
         }
         qCInfo(lcLink, "port %d closed for port %d", m_port.commPort(), number);
