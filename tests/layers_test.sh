@@ -53,9 +53,12 @@ check() {
             done < <(grep -E '^#include <Q' "$file" || true)
         done
     done
-    local program
+    local program dynamic
     for program in "$@"; do
-        if readelf -d "$program" | grep -Eq 'NEEDED.*libQt6(Gui|Widgets)'; then
+        # Read whole, not piped into grep -q: under pipefail a reader that quits early can fail
+        # the writer with SIGPIPE.
+        dynamic=$(readelf -d "$program") || { echo "layers: cannot read $program"; bad=1; continue; }
+        if grep -E 'NEEDED.*libQt6(Gui|Widgets)' <<<"$dynamic" >/dev/null; then
             echo "layers: $program needs Qt Gui or Qt Widgets"
             bad=1
         fi
