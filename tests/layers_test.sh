@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The folders' includes go one way, each folder on the ones below it:
 #     params  <  link  <  panel  <  app
-# with the script client (ctl) beside panel, on link and params, and the virtual processor
-# (tools) on link and params. The engine folders (params, link) and ctl include no Qt header
-# outside Qt Core and Qt SerialPort, and the programs built on the engine alone (qj-ctl among
-# them) need neither Qt Gui nor Qt Widgets.
+# with the script client (ctl) and the service (qjd) beside panel, on link and params, and the
+# virtual processor (tools) on link and params. The engine folders (params, link), ctl and qjd
+# include no Qt header outside Qt Core and Qt SerialPort, and the programs built on the engine
+# alone (qj-ctl and qjd among them) need neither Qt Gui nor Qt Widgets.
 #
 #   layers_test.sh SOURCE_DIR QT_INCLUDE_DIR [PROGRAM...]
 #   layers_test.sh --self-test     shows that a wrong-way include and a widget header are caught
@@ -17,6 +17,7 @@ declare -A allowed=(
     [panel]="panel link params"
     [app]="app panel link params tools"
     [ctl]="ctl link params"
+    [qjd]="qjd link params"
     [tools]="tools link params"
 )
 # The Qt modules the engine folders may use.
@@ -38,7 +39,7 @@ check() {
                     bad=1
                 fi
             done < <(grep -E '^#include "[a-z]+/' "$file" || true)
-            [[ $folder == params || $folder == link || $folder == ctl ]] || continue
+            [[ $folder == params || $folder == link || $folder == ctl || $folder == qjd ]] || continue
             while IFS= read -r line; do
                 name=${line#*<}
                 name=${name%%>*}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The manual pages, read as man reads them.
 #   manpage_test.sh BUILD PROGRAMS
-# Every page the build makes (qj-panel, qj-sim, qj-ctl) formats without a warning from groff
+# Every page the build makes (qj-panel, qj-sim, qj-ctl, qjd) formats without a warning from groff
 # (what lintian asks) and names its program for whatis. For each program built (PROGRAMS,
 # comma-separated) the page's OPTIONS are exactly the options its --help lists, so a new or
 # renamed option cannot go undocumented; qj-sim's page also holds each fault and each control
@@ -51,7 +51,7 @@ has_item() {
 }
 
 checked=0
-for program in qj-panel qj-sim qj-ctl; do
+for program in qj-panel qj-sim qj-ctl qjd; do
     page=$pages/$program.1.gz
     [ -f "$page" ] || fail "no $page"
     # lintian's own way of looking for mistakes in a page.

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace qj::qjd {
+
+inline constexpr char kDefaultConfig[] = "/etc/qj/qjd.conf";
+inline constexpr char kDefaultListen[] = "127.0.0.1:8390";
+
+// One room: its id in the URLs, the name people are shown and the device its processor is on.
+struct RoomConfig
+{
+    QString id;     // [a-z0-9-]
+    QString name;   // empty: the id
+    QString device; // any device string the port layer takes
+    QString origin; // where it was given, for messages: "qjd.conf line 4", "--room bar=..."
+};
+
+// What qjd serves, from the configuration file and the command line together.
+struct Config
+{
+    QString address = QStringLiteral("127.0.0.1");
+    quint16 port = 8390;
+    QString listenOrigin; // where the address was given, for a bind that fails
+    std::vector<RoomConfig> rooms;
+};
+
+struct ConfigResult
+{
+    enum class Action { Serve, Help, Version };
+    Action action = Action::Serve;
+    std::optional<Config> config; // Serve: none when refused, `error` says why
+    QString error;
+};
+
+// The arguments after the program's name, and the file they name (or the default one, which
+// may be missing when --room gives the rooms). Checked whole: ids, duplicates, one device in
+// two rooms, the address; the port in use is told by the bind.
+ConfigResult readConfig(const QStringList &arguments);
+
+// ADDR:PORT on loopback (127.0.0.0/8, [::1], localhost); port 0 binds a free one.
+std::optional<QString> parseListen(const QString &text, QString &address, quint16 &port);
+
+bool validRoomId(const QString &id);
+
+QString usageText();
+
+} // namespace qj::qjd

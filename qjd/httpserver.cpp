@@ -1,0 +1,415 @@
+#include "qjd/httpserver.h"
+
+#include "qjd/api.h"
+#include "qjd/eventhub.h"
+#include "qjd/outqueue.h"
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <set>
+#include <thread>
+
+namespace qj::qjd {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+constexpr std::uint32_t kHeaderLimit = 16 * 1024;
+constexpr auto kReadTimeout = std::chrono::seconds(30); // a request that stalls mid-way
+constexpr auto kIdleTimeout = std::chrono::seconds(60); // a kept-alive connection with nothing
+// The kernel's own buffer for an event stream: small, so a client that stops reading shows in
+// the backlog, which closes it, rather than in megabytes held by the kernel.
+constexpr int kEventSendBuffer = 64 * 1024;
+
+} // namespace
+
+struct HttpServer::Impl
+{
+    Impl(Api &a, EventHub &h, ToEngine t) : api(a), hub(h), toEngine(std::move(t)) {}
+
+    Api &api;
+    EventHub &hub;
+    ToEngine toEngine;
+    asio::io_context ioc{1};
+    tcp::acceptor acceptor{ioc};
+    asio::signal_set stopSignals{ioc, SIGINT, SIGTERM};
+    std::function<void()> onSignal;
+    std::thread thread;
+    std::uint64_t nextStream = 1;
+    std::set<std::shared_ptr<class EventStream>> streams; // I/O thread only
+    int answersPending = 0;                               // I/O thread only
+    std::atomic<bool> running{false};
+
+    void accept();
+};
+
+// One client of GET /api/v1/events.
+class EventStream : public std::enable_shared_from_this<EventStream>
+{
+public:
+    EventStream(HttpServer::Impl &server, tcp::socket socket)
+        : m_server(server), m_ws(std::move(socket)), m_id(server.nextStream++)
+    {}
+
+    void accept(http::request<http::empty_body> request)
+    {
+        m_ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+        m_ws.async_accept(
+            request, [self = shared_from_this()](beast::error_code ec) { self->accepted(ec); });
+    }
+
+    void close()
+    {
+        if (m_closed)
+            return;
+        m_closed = true;
+        beast::error_code ignored;
+        beast::get_lowest_layer(m_ws).socket().shutdown(tcp::socket::shutdown_both, ignored);
+        beast::get_lowest_layer(m_ws).socket().close(ignored);
+        m_server.streams.erase(shared_from_this());
+        const std::uint64_t id = m_id;
+        EventHub &hub = m_server.hub;
+        m_server.toEngine([&hub, id] { hub.unsubscribe(id); });
+    }
+
+private:
+    void accepted(beast::error_code ec)
+    {
+        if (ec)
+            return;
+        m_server.streams.insert(shared_from_this());
+        beast::error_code ignored;
+        beast::get_lowest_layer(m_ws).socket().set_option(
+            asio::socket_base::send_buffer_size(kEventSendBuffer), ignored);
+        m_ws.text(true);
+        std::weak_ptr<EventStream> weak = shared_from_this();
+        asio::io_context &ioc = m_server.ioc;
+        EventHub &hub = m_server.hub;
+        Api &api = m_server.api;
+        const std::uint64_t id = m_id;
+        m_server.toEngine([&hub, &api, &ioc, weak, id] {
+            hub.subscribe(
+                id,
+                [&ioc, weak](EventHub::Message message) {
+                    asio::post(ioc, [weak, message] {
+                        if (const auto self = weak.lock())
+                            self->send(message);
+                    });
+                },
+                api.snapshot());
+        });
+        read();
+    }
+
+    void send(const EventHub::Message &message)
+    {
+        if (m_closed)
+            return;
+        if (!m_out.push(message)) {
+            close(); // fallen behind by more than the backlog's limit
+            return;
+        }
+        if (!m_writing)
+            writeNext();
+    }
+
+    void writeNext()
+    {
+        m_writing = true;
+        m_ws.async_write(asio::buffer(*m_out.front()),
+                         [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                             self->m_writing = false;
+                             if (ec || self->m_closed)
+                                 return self->close();
+                             self->m_out.pop();
+                             if (!self->m_out.empty())
+                                 self->writeNext();
+                         });
+    }
+
+    // The client says nothing the service needs; reading notices its close.
+    void read()
+    {
+        m_ws.async_read(m_input, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+            if (ec)
+                return self->close();
+            self->m_input.clear();
+            self->read();
+        });
+    }
+
+    HttpServer::Impl &m_server;
+    websocket::stream<beast::tcp_stream> m_ws;
+    std::uint64_t m_id;
+    OutQueue m_out;
+    beast::flat_buffer m_input;
+    bool m_writing = false;
+    bool m_closed = false;
+};
+
+namespace {
+
+// One HTTP connection: a request at a time, each answered before the next is read.
+class HttpSession : public std::enable_shared_from_this<HttpSession>
+{
+public:
+    HttpSession(HttpServer::Impl &server, tcp::socket socket)
+        : m_server(server), m_stream(std::move(socket))
+    {}
+
+    void readHeader()
+    {
+        m_header.emplace();
+        m_header->header_limit(kHeaderLimit);
+        m_stream.expires_after(kIdleTimeout);
+        http::async_read_header(m_stream, m_buffer, *m_header,
+                                [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                                    self->headerRead(ec);
+                                });
+    }
+
+private:
+    void headerRead(beast::error_code ec)
+    {
+        if (ec == http::error::header_limit)
+            return answer(error(431, "the request's header is over 16 KiB"), false);
+        if (ec)
+            return shutdown();
+        const auto &request = m_header->get();
+        m_version = request.version();
+        m_keepAlive = request.keep_alive();
+        if (websocket::is_upgrade(request)) {
+            if (!Api::isEventsPath(std::string(request.target())))
+                return answer(error(404, "no event stream here: /api/v1/events"), false);
+            m_stream.expires_never();
+            auto stream = std::make_shared<EventStream>(m_server, m_stream.release_socket());
+            stream->accept(m_header->release());
+            return;
+        }
+        const auto length = m_header->content_length();
+        if (length && *length > Api::kMaxBody)
+            return answer(error(413, "the body is over 64 KiB"), false);
+        if (request[http::field::expect] == "100-continue") {
+            auto go = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
+                                                                         m_version);
+            http::async_write(m_stream, *go,
+                              [self = shared_from_this(), go](beast::error_code e, std::size_t) {
+                                  if (e)
+                                      return self->shutdown();
+                                  self->readBody();
+                              });
+            return;
+        }
+        readBody();
+    }
+
+    void readBody()
+    {
+        m_body.emplace(std::move(*m_header));
+        m_body->body_limit(Api::kMaxBody);
+        m_stream.expires_after(kReadTimeout);
+        http::async_read(
+            m_stream, m_buffer, *m_body,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->bodyRead(ec); });
+    }
+
+    void bodyRead(beast::error_code ec)
+    {
+        if (ec == http::error::body_limit)
+            return answer(error(413, "the body is over 64 KiB"), false);
+        if (ec)
+            return shutdown();
+        auto request = std::make_shared<ApiRequest>();
+        const auto &in = m_body->get();
+        request->method = std::string(in.method_string());
+        request->target = std::string(in.target());
+        for (const auto &field : in)
+            request->headers.emplace_back(std::string(field.name_string()),
+                                          std::string(field.value()));
+        request->body = in.body();
+        m_stream.expires_never(); // the processor's acknowledgements take what they take
+        ++m_server.answersPending;
+        std::weak_ptr<HttpSession> weak = shared_from_this();
+        asio::io_context &ioc = m_server.ioc;
+        Api &api = m_server.api;
+        m_server.toEngine([&api, &ioc, weak, request] {
+            api.handle(*request, [&ioc, weak](ApiResponse response) {
+                asio::post(ioc, [weak, response = std::move(response)]() mutable {
+                    if (const auto self = weak.lock())
+                        self->answer(std::move(response), self->m_keepAlive, true);
+                });
+            });
+        });
+        // Held until the answer: the engine's callback owns only a weak reference.
+        m_self = shared_from_this();
+    }
+
+    static ApiResponse error(int status, const std::string &why)
+    {
+        return {status, "{\"error\":\"" + why + "\"}", 0, {}};
+    }
+
+    // `counted`: an answer the stop waits for.
+    void answer(ApiResponse response, bool keepAlive, bool counted = false)
+    {
+        auto out = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(response.status), m_version);
+        out->set(http::field::server, "qjd");
+        out->set(http::field::content_type, "application/json");
+        if (response.retryAfter > 0)
+            out->set(http::field::retry_after, std::to_string(response.retryAfter));
+        if (!response.allow.empty())
+            out->set(http::field::allow, response.allow);
+        out->body() = std::move(response.body);
+        out->keep_alive(keepAlive);
+        out->prepare_payload();
+        m_stream.expires_after(kReadTimeout);
+        http::async_write(
+            m_stream, *out,
+            [self = shared_from_this(), out, counted](beast::error_code ec, std::size_t) {
+                if (counted)
+                    --self->m_server.answersPending;
+                self->m_self.reset();
+                if (ec || !out->keep_alive())
+                    return self->shutdown();
+                self->readHeader();
+            });
+    }
+
+    void shutdown()
+    {
+        m_self.reset();
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    }
+
+    HttpServer::Impl &m_server;
+    beast::tcp_stream m_stream;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::empty_body>> m_header;
+    std::optional<http::request_parser<http::string_body>> m_body;
+    std::shared_ptr<HttpSession> m_self;
+    unsigned m_version = 11;
+    bool m_keepAlive = true;
+};
+
+} // namespace
+
+void HttpServer::Impl::accept()
+{
+    acceptor.async_accept(asio::make_strand(ioc), [this](beast::error_code ec, tcp::socket s) {
+        if (ec == asio::error::operation_aborted || !acceptor.is_open())
+            return;
+        if (!ec)
+            std::make_shared<HttpSession>(*this, std::move(s))->readHeader();
+        accept();
+    });
+}
+
+HttpServer::HttpServer(Api &api, EventHub &hub, ToEngine toEngine)
+    : m_impl(std::make_unique<Impl>(api, hub, std::move(toEngine)))
+{}
+
+HttpServer::~HttpServer()
+{
+    if (m_impl->thread.joinable())
+        stop(0);
+}
+
+std::optional<std::string> HttpServer::listen(const std::string &address, std::uint16_t port)
+{
+    beast::error_code ec;
+    const asio::ip::address ip = asio::ip::make_address(address, ec);
+    if (ec)
+        return address + " is not an IP address";
+    const tcp::endpoint endpoint(ip, port);
+    tcp::acceptor &a = m_impl->acceptor;
+    a.open(endpoint.protocol(), ec);
+    if (!ec)
+        a.set_option(asio::socket_base::reuse_address(true), ec);
+    if (!ec)
+        a.bind(endpoint, ec);
+    if (!ec)
+        a.listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+        beast::error_code ignored;
+        a.close(ignored);
+        return ec.message();
+    }
+    return std::nullopt;
+}
+
+std::string HttpServer::boundAddress() const
+{
+    beast::error_code ec;
+    const tcp::endpoint at = m_impl->acceptor.local_endpoint(ec);
+    const std::string host = at.address().to_string();
+    return (at.address().is_v6() ? "[" + host + "]" : host) + ":" + std::to_string(at.port());
+}
+
+void HttpServer::onStopSignal(std::function<void()> handler)
+{
+    m_impl->onSignal = std::move(handler);
+}
+
+void HttpServer::start()
+{
+    Impl &impl = *m_impl;
+    impl.stopSignals.async_wait([&impl](beast::error_code ec, int) {
+        if (!ec && impl.onSignal)
+            impl.onSignal();
+    });
+    impl.accept();
+    impl.running = true;
+    impl.thread = std::thread([&impl] { impl.ioc.run(); });
+}
+
+void HttpServer::stopAccepting()
+{
+    Impl &impl = *m_impl;
+    asio::post(impl.ioc, [&impl] {
+        beast::error_code ignored;
+        impl.acceptor.close(ignored);
+    });
+}
+
+void HttpServer::stop(int graceMs)
+{
+    Impl &impl = *m_impl;
+    if (!impl.thread.joinable())
+        return;
+    asio::post(impl.ioc, [&impl] {
+        beast::error_code ignored;
+        impl.acceptor.close(ignored);
+        impl.stopSignals.cancel(ignored);
+        const auto streams = impl.streams;
+        for (const auto &stream : streams)
+            stream->close();
+    });
+    // The answers already given by the engine are on their way: let them be written.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        auto pending = std::make_shared<std::promise<int>>();
+        auto result = pending->get_future();
+        asio::post(impl.ioc, [&impl, pending] { pending->set_value(impl.answersPending); });
+        if (result.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready &&
+            result.get() == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    impl.ioc.stop();
+    impl.thread.join();
+}
+
+} // namespace qj::qjd

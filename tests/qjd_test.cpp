@@ -1,0 +1,266 @@
+// qjd through real HTTP and WebSocket on loopback, against qj-sim on pseudo-terminals.
+#include "params/parametermap.h"
+#include "params/preset.h"
+#include "qjdfixture.h"
+
+namespace qj::test {
+namespace {
+
+TEST_F(QjdOnSims, EveryEndpointDoesWhatItSays)
+{
+    HttpClient http(qjd.port);
+    EXPECT_TRUE(qjd.firstLine.startsWith(QLatin1String("127.0.0.1:")));
+
+    const QJsonArray rooms = jsonOf(http.request("GET", "/api/v1/rooms").body)["rooms"].toArray();
+    ASSERT_EQ(rooms.size(), 2);
+    EXPECT_EQ(rooms[0][QStringLiteral("id")], QStringLiteral("a"));
+    EXPECT_EQ(rooms[0][QStringLiteral("device")], a.link);
+    EXPECT_EQ(rooms[1][QStringLiteral("state")], QStringLiteral("online"));
+
+    // PATCH: sent, acknowledged, and shown in the answer and on the processor.
+    HttpReply r = http.request("PATCH", "/api/v1/rooms/a/settings",
+                               R"({"MusicVolume": 20, "EchoMode": 1, "SuperBass": 1})");
+    ASSERT_EQ(r.status, 200) << r.body;
+    QJsonObject room = jsonOf(r.body);
+    EXPECT_EQ(room["settings"][QStringLiteral("MusicVolume")].toInt(), 20);
+    EXPECT_EQ(room["settings"][QStringLiteral("EchoMode")].toInt(), 1);
+    std::vector<int> held = a.state();
+    ASSERT_EQ(held.size(), std::size_t(kParameterCount));
+    EXPECT_EQ(held[wire::kMusicVolume], 20);
+    EXPECT_EQ(held[12], 1);
+    EXPECT_EQ(held[wire::kSuperBass], 1);
+    EXPECT_NE(b.state()[wire::kMusicVolume], 20) << "room b untouched";
+
+    // PUT muted toggles only when the shown state differs.
+    r = http.request("PUT", "/api/v1/rooms/a/muted", "true");
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_TRUE(jsonOf(r.body)["muted"].toBool());
+    const int before = a.commandsReceived();
+    r = http.request("PUT", "/api/v1/rooms/a/muted", "true");
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_TRUE(jsonOf(r.body)["muted"].toBool());
+    EXPECT_EQ(a.commandsReceived(), before) << "a retried request flips nothing";
+    r = http.request("PUT", "/api/v1/rooms/a/muted", "false");
+    EXPECT_FALSE(jsonOf(r.body)["muted"].toBool());
+
+    // GET preset: the file the panel would save; PUT it back changed: pushed as the panel does.
+    r = http.request("GET", "/api/v1/rooms/a/preset");
+    ASSERT_EQ(r.status, 200) << r.body;
+    std::optional<Preset> preset = readPreset(QByteArray::fromStdString(r.body));
+    ASSERT_TRUE(preset);
+    EXPECT_EQ(preset->values[wire::kMusicVolume], 20);
+    preset->values[wire::kMusicVolume] = 25;
+    preset->values[2] = 7; // EchoRepat
+    r = http.request("PUT", "/api/v1/rooms/b/preset", writePreset(*preset).toStdString());
+    ASSERT_EQ(r.status, 200) << r.body;
+    held = b.state();
+    EXPECT_EQ(held[wire::kMusicVolume], 25);
+    EXPECT_EQ(held[2], 7);
+    EXPECT_EQ(held[12], 1);
+
+    // RunMode alone, as a recall.
+    r = http.request("PATCH", "/api/v1/rooms/b/settings", R"({"RunMode": 2})");
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(b.state()[wire::kRunMode], 2);
+}
+
+// Each refused request with its status, and nothing written to either processor.
+TEST_F(QjdOnSims, BadRequestsAreRefusedWithTheirStatusAndNothingIsSent)
+{
+    ASSERT_TRUE(a.control(QStringLiteral("set 29 40"))); // MaxMusicVolume reported as 40
+    HttpClient http(qjd.port);
+    ASSERT_TRUE(waitUntil([&] {
+        return jsonOf(http.request("GET", "/api/v1/rooms/a")
+                          .body)["settings"][QStringLiteral("MaxMusicVolume")]
+                   .toInt() == 40;
+    }));
+    const int sentA = a.commandsReceived();
+    const int sentB = b.commandsReceived();
+    const std::string big(70 * 1024, ' ');
+    struct Case
+    {
+        const char *method;
+        std::string target;
+        std::string body;
+        std::string type;
+        int status;
+    };
+    const std::string s = "/api/v1/rooms/a/settings";
+    const Case cases[] = {
+        {"PATCH", s, "{\"MusicVolume\": 20", "application/json", 400}, // malformed
+        {"PATCH", s, "[1]", "application/json", 400},
+        {"PATCH", s, "{}", "application/json", 400},
+        {"PATCH", s, R"({"Volume": 20})", "application/json", 400},
+        {"PATCH", s, R"({"MusicVolume": 20, "Volume": 1})", "application/json", 400},
+        {"PATCH", s, R"({"MusicVolume": 63})", "application/json", 400},
+        {"PATCH", s, R"({"MusicVolume": 41})", "application/json", 400}, // above the limit
+        {"PATCH", s, R"({"MusicVolume": 20.5})", "application/json", 400},
+        {"PATCH", s, R"({"MusicVolume": "20"})", "application/json", 400},
+        {"PATCH", s, R"({"MusicSelect": 5})", "application/json", 400},
+        {"PATCH", s, R"({"MaxMusicVolume": 30})", "application/json", 400},
+        {"PATCH", s, R"({"MaxMicVolume": 30})", "application/json", 400},
+        {"PATCH", s, R"({"Mute": 10})", "application/json", 400},
+        {"PATCH", s, R"({"RunMode": 1, "EchoMode": 2})", "application/json", 400},
+        {"PATCH", s, R"({"MusicVolume": 20})", "text/plain", 415},
+        {"PATCH", s, big, "application/json", 413},
+        {"PATCH", "/api/v1/rooms/c/settings", R"({"MusicVolume": 20})", "application/json", 404},
+        {"PATCH", "/api/v1/rooms/a/volume", R"({"MusicVolume": 20})", "application/json", 404},
+        {"GET", "/elsewhere", "", "", 404},
+        {"POST", s, R"({"MusicVolume": 20})", "application/json", 405},
+        {"PUT", "/api/v1/rooms/a/muted", "yes", "application/json", 400},
+        {"PUT", "/api/v1/rooms/a/muted", "true", "text/plain", 415},
+        {"PUT", "/api/v1/rooms/a/preset", "{\"not\": \"a preset\"}", "application/json", 400},
+        {"GET", "/api/v1/events", "", "", 400}, // not a WebSocket
+    };
+    for (const Case &c : cases) {
+        const HttpReply r = http.request(c.method, c.target, c.body, c.type);
+        EXPECT_EQ(r.status, c.status)
+            << c.method << " " << c.target << " " << c.body.substr(0, 60) << ": " << r.body;
+        EXPECT_TRUE(jsonOf(r.body).contains(QStringLiteral("error"))) << r.body;
+    }
+    // A preset whose level is above the limit reported.
+    HttpReply r = http.request("GET", "/api/v1/rooms/a/preset");
+    std::optional<Preset> preset = readPreset(QByteArray::fromStdString(r.body));
+    ASSERT_TRUE(preset);
+    preset->values[wire::kMaxMusicVolume] = 62;
+    preset->values[wire::kMusicVolume] = 50;
+    r = http.request("PUT", "/api/v1/rooms/a/preset", writePreset(*preset).toStdString());
+    EXPECT_EQ(r.status, 400) << r.body;
+    EXPECT_NE(r.body.find("above the limit"), std::string::npos) << r.body;
+
+    EXPECT_EQ(a.commandsReceived(), sentA);
+    EXPECT_EQ(b.commandsReceived(), sentB);
+}
+
+TEST_F(QjdOnSims, EventsStartWithTheSnapshotAndFollowEveryChange)
+{
+    EventClient events(qjd.port);
+    ASSERT_TRUE(events.connected());
+    ASSERT_TRUE(events.waitFor([](const auto &m) { return !m.empty(); }));
+    const QJsonObject snapshot = jsonOf(events.messages()[0]);
+    ASSERT_EQ(snapshot["rooms"].toArray().size(), 2);
+    EXPECT_EQ(
+        snapshot["rooms"][0][QStringLiteral("settings")][QStringLiteral("MusicVolume")].toInt(),
+        a.state()[wire::kMusicVolume]);
+    const int seq = snapshot["seq"].toInt();
+
+    HttpClient http(qjd.port);
+    ASSERT_EQ(http.request("PATCH", "/api/v1/rooms/b/settings", R"({"MicVolume": 12})").status,
+              200);
+    ASSERT_TRUE(b.control(QStringLiteral("set 31 33"))); // the processor's own front panel
+    ASSERT_TRUE(events.waitFor([](const auto &m) {
+        return m.size() >= 3 &&
+               jsonOf(m.back())["settings"][QStringLiteral("MusicVolume")].toInt() == 33;
+    }));
+    const auto messages = events.messages();
+    const QJsonObject acknowledged = jsonOf(messages[1]);
+    EXPECT_EQ(acknowledged["seq"].toInt(), seq + 1);
+    EXPECT_EQ(acknowledged["room"], QStringLiteral("b"));
+    EXPECT_EQ(acknowledged["settings"][QStringLiteral("MicVolume")].toInt(), 12);
+    EXPECT_EQ(jsonOf(messages[2])["seq"].toInt(), seq + 2);
+    EXPECT_EQ(jsonOf(messages[2])["room"], QStringLiteral("b"));
+
+    // A room lost and back: its state changes, with the reason.
+    a.sim.sendLine(QStringLiteral("unplug"));
+    ASSERT_TRUE(events.waitFor([](const auto &m) {
+        const QJsonObject e = jsonOf(m.back());
+        return e["room"] == QStringLiteral("a") && e["state"] == QStringLiteral("waiting");
+    })) << events.messages().back();
+    EXPECT_FALSE(jsonOf(events.messages().back())["reason"].toString().isEmpty());
+    a.sim.sendLine(QStringLiteral("plug"));
+    ASSERT_TRUE(online("a"));
+    EXPECT_TRUE(events.waitFor([](const auto &m) {
+        for (const std::string &text : m)
+            if (jsonOf(text)["state"] == QStringLiteral("online"))
+                return true;
+        return false;
+    }));
+}
+
+TEST_F(QjdOnSims, SigtermAnswersWhatIsQueuedWith409AndEndsWithin2s)
+{
+    constexpr int kClients = 6;
+    std::vector<HttpReply> replies(kClients);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.emplace_back([&, i] {
+            HttpClient http(qjd.port);
+            for (int k = 0; k < 20 && replies[std::size_t(i)].status != 409; ++k)
+                replies[std::size_t(i)] =
+                    http.request("PATCH", "/api/v1/rooms/a/settings",
+                                 "{\"EchoDelay\": " + std::to_string((i * 20 + k) % 250) + "}");
+        });
+    spin(150);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(qjd.terminate(), 0);
+    EXPECT_LT(clock.elapsed(), 2000);
+    for (std::thread &t : clients)
+        t.join();
+    int refused = 0;
+    for (const HttpReply &r : replies) {
+        // 0: the client's next request found the service gone.
+        EXPECT_TRUE(r.status == 409 || r.status == 0) << r.status << " " << r.body;
+        refused += r.status == 409 ? 1 : 0;
+    }
+    EXPECT_GT(refused, 0) << "requests were waiting at the signal";
+    // The ports are closed: the device can be opened by the next program at once.
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/run/lock/LCK..") +
+                               QFileInfo(a.link).canonicalFilePath().mid(5).replace(u'/', u'_')));
+}
+
+TEST(QjdStart, ADeviceMissingAtStartIsConnectedOnceItAppears)
+{
+    QTemporaryDir dir;
+    const QString later = dir.filePath(QStringLiteral("later"));
+    Service qjd;
+    ASSERT_TRUE(qjd.start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                           QStringLiteral("--room"), QStringLiteral("late=") + later}));
+    HttpClient http(qjd.port);
+    QJsonObject room;
+    ASSERT_TRUE(waitUntil([&] {
+        room = jsonOf(http.request("GET", "/api/v1/rooms/late").body);
+        return room["state"] == QStringLiteral("waiting");
+    }));
+    EXPECT_TRUE(room["reason"].toString().contains(QLatin1String("missing")))
+        << room["reason"].toString().toStdString();
+    HttpReply r = http.request("PATCH", "/api/v1/rooms/late/settings", R"({"MusicVolume": 3})");
+    EXPECT_EQ(r.status, 409) << r.body;
+
+    Processor processor;
+    ASSERT_TRUE(processor.start(later));
+    ASSERT_TRUE(waitUntil([&] {
+        return jsonOf(http.request("GET", "/api/v1/rooms/late").body)["state"] ==
+               QStringLiteral("online");
+    }));
+    EXPECT_EQ(qjd.terminate(), 0);
+}
+
+TEST(QjdStart, APortInUseStopsTheStartNamingTheOption)
+{
+    QTemporaryDir dir;
+    Service first;
+    ASSERT_TRUE(first.start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                             QStringLiteral("--room"), QStringLiteral("x=") + dir.filePath("x")}));
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(first.port);
+    QProcess second;
+    second.start(QStringLiteral(QJD_PROGRAM),
+                 {QStringLiteral("--listen"), listen, QStringLiteral("--room"),
+                  QStringLiteral("y=") + dir.filePath("y")});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 2);
+    const QString err = QString::fromUtf8(second.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("--listen ") + listen)) << err.toStdString();
+    EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+
+    QProcess third; // the file's own rules stop the start the same way
+    third.start(QStringLiteral(QJD_PROGRAM),
+                {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--room"),
+                 QStringLiteral("y=/dev/null")});
+    ASSERT_TRUE(third.waitForFinished(10000));
+    EXPECT_EQ(third.exitCode(), 2);
+    EXPECT_EQ(first.terminate(), 0);
+}
+
+} // namespace
+} // namespace qj::test
