@@ -1,6 +1,7 @@
 #include "ctl/session.h"
 
 #include "link/connection.h"
+#include "params/levellimits.h"
 #include "params/presetfile.h"
 
 #include <QStringList>
@@ -217,6 +218,8 @@ void Session::afterReports()
             finish(kReportsMissing);
             return;
         }
+        if (refusedAboveLimit(m_request.settings))
+            return;
         // The model shows what is sent, as the panel shows a control the user moved.
         Preset shown = capturePreset(m_panel);
         for (const auto &[wireId, value] : m_request.settings)
@@ -234,6 +237,12 @@ void Session::afterReports()
             return;
         }
         // What the panel's "打开文件" sends: the settings that differ from what it shows.
+        std::vector<std::pair<int, int>> levels;
+        for (const LevelLimit &l : kLevelLimits)
+            levels.emplace_back(l.level,
+                                m_request.preset.values[static_cast<std::size_t>(l.level)]);
+        if (refusedAboveLimit(levels))
+            return;
         std::vector<std::pair<int, int>> changes =
             presetChanges(capturePreset(m_panel), m_request.preset);
         applyPreset(m_panel, m_request.preset);
@@ -245,6 +254,27 @@ void Session::afterReports()
         finish(kDone);
         return;
     }
+}
+
+bool Session::refusedAboveLimit(const std::vector<std::pair<int, int>> &settings)
+{
+    // The processor refuses a master level above the limit it reported: nothing is sent.
+    for (const auto &[wireId, value] : settings) {
+        const std::optional<int> limit = limitOf(wireId);
+        const std::optional<int> reported =
+            limit ? m_values.at(static_cast<std::size_t>(*limit)) : std::nullopt;
+        if (reported && value > *reported) {
+            say(QStringLiteral("nothing sent: %1=%2 is above the limit the processor reported "
+                               "(%3 %4)")
+                    .arg(parameterName(wireId))
+                    .arg(value)
+                    .arg(parameterName(*limit))
+                    .arg(*reported));
+            finish(kBadInput);
+            return true;
+        }
+    }
+    return false;
 }
 
 void Session::startPush(std::vector<std::pair<int, int>> changes)

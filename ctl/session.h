@@ -48,6 +48,8 @@ private:
     bool reportsComplete();
     void afterReports();
     void startPush(std::vector<std::pair<int, int>> changes);
+    // Tells and ends when a master level is above the limit the processor reported.
+    bool refusedAboveLimit(const std::vector<std::pair<int, int>> &settings);
     std::vector<int> missing(const std::vector<int> &wireIds) const;
     void print(const std::vector<int> &wireIds);
     QString openFailure() const;

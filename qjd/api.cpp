@@ -1,5 +1,6 @@
 #include "qjd/api.h"
 
+#include "params/levellimits.h"
 #include "params/parametermap.h"
 #include "params/preset.h"
 #include "params/texts.h"
@@ -82,23 +83,18 @@ bool jsonBody(const ApiRequest &request)
     return type == "application/json";
 }
 
-// The master levels and the limits the processor reports for them.
-constexpr std::pair<int, int> kLimited[] = {{wire::kMusicVolume, wire::kMaxMusicVolume},
-                                            {wire::kMicVolume, wire::kMaxMicVolume}};
-
 // A level above the limit the processor reported, which it would refuse; nullopt when none.
 std::optional<QString> aboveLimit(const Room &room, int wireId, int value)
 {
-    for (const auto &[level, limit] : kLimited) {
-        const std::optional<int> reported = room.reported(limit);
-        if (wireId == level && reported && value > *reported)
-            return QStringLiteral("%1=%2 is above the limit the processor reported (%3 %4)")
-                .arg(nameOf(level))
-                .arg(value)
-                .arg(nameOf(limit))
-                .arg(*reported);
-    }
-    return std::nullopt;
+    const std::optional<int> limit = limitOf(wireId);
+    const std::optional<int> reported = limit ? room.reported(*limit) : std::nullopt;
+    if (!reported || value <= *reported)
+        return std::nullopt;
+    return QStringLiteral("%1=%2 is above the limit the processor reported (%3 %4)")
+        .arg(nameOf(wireId))
+        .arg(value)
+        .arg(nameOf(*limit))
+        .arg(*reported);
 }
 
 // Whether `method` is one of the comma-separated methods of `allow`.
@@ -313,9 +309,9 @@ void Api::putPreset(Room &room, const ApiRequest &request, Reply reply)
         readPreset(QByteArray::fromStdString(request.body), &problem);
     if (!preset)
         return reply(error(400, presetProblemText(problem, Language::English)));
-    for (const auto &[level, limit] : kLimited)
+    for (const LevelLimit &l : kLevelLimits)
         if (const std::optional<QString> why =
-                aboveLimit(room, level, preset->values[static_cast<std::size_t>(level)]))
+                aboveLimit(room, l.level, preset->values[static_cast<std::size_t>(l.level)]))
             return reply(error(400, *why));
     if (m_stopping || room.state() != RoomState::Online)
         return reply(error(409, QStringLiteral("room \"%1\" is not online").arg(room.config().id)));

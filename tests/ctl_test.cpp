@@ -272,6 +272,48 @@ TEST_F(CtlOnSim, SetSendsEachSettingInTheOrderGivenOneInFlight)
     EXPECT_EQ(most, 1);
 }
 
+// The processor refuses a master level above the limit it reported: set and load refuse it
+// first, and nothing is sent.
+TEST_F(CtlOnSim, ALevelAboveTheReportedLimitIsRefusedBySetAndLoad)
+{
+    ASSERT_TRUE(room.hold({{wire::kMaxMusicVolume, 40}, {wire::kMaxMicVolume, 20}}));
+    struct Case
+    {
+        QStringList arguments;
+        const char *says;
+    };
+    Preset loud;
+    for (const int id : presetIds())
+        loud.values[std::size_t(id)] = parameter(id).offline;
+    loud.values[wire::kMaxMicVolume] = 42;
+    loud.values[wire::kMicVolume] = 30; // the file's own limit allows it; the processor's not
+    const QString path = file(QStringLiteral("loud.json"));
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(writePreset(loud));
+    out.close();
+    const Case cases[] = {
+        {{"set", "EchoMode=1", "MusicVolume=41"},
+         "MusicVolume=41 is above the limit the "
+         "processor reported (MaxMusicVolume 40)"},
+        {{"set", "MicVolume=21"},
+         "MicVolume=21 is above the limit the processor reported "
+         "(MaxMicVolume 20)"},
+        {{"load", path},
+         "MicVolume=30 is above the limit the processor reported (MaxMicVolume 20)"},
+    };
+    for (const Case &c : cases) {
+        room.trace.clear();
+        const CtlRun run = ctlOn(room, c.arguments);
+        EXPECT_EQ(run.status, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.says))) << run.err.toStdString();
+        ASSERT_TRUE(room.settled());
+        EXPECT_EQ(room.acknowledged(), QStringList()) << c.says;
+    }
+    const CtlRun atLimit = ctlOn(room, {QStringLiteral("set"), QStringLiteral("MusicVolume=40")});
+    EXPECT_EQ(atLimit.status, 0) << atLimit.err.toStdString();
+}
+
 TEST_F(CtlOnSim, SaveAndLoadCarryOneRoomsSettingsToAnother)
 {
     // Room 3 holds its music above a limit lowered on its front panel: the panel shows the
