@@ -1,5 +1,6 @@
 #include "link/serialport.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -17,6 +18,39 @@ QString systemLocation(const QString &name)
         name.startsWith(QLatin1String("../")))
         return name;
     return QStringLiteral("/dev/") + name;
+}
+
+// A device has many names (a by-id link, the node it leads to): it is opened, and so locked,
+// under the node's, so that a second program is refused it whichever name each one uses.
+QString resolvedLocation(const QString &name)
+{
+    const QString real = QFileInfo(systemLocation(name)).canonicalFilePath();
+    return real.isEmpty() ? name : real;
+}
+
+// Who holds the lock on the port named `portName` (as QSerialPort names it), from the lock file
+// Qt's serial port writes ("PID\nPROGRAM\nHOST\n..."): "qjd, process 1234"; empty when there is
+// none or it cannot be read.
+QString lockHolder(const QString &portName)
+{
+    // The folders Qt's serial port looks in, in its order.
+    static const char *const kLockFolders[] = {
+        "/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
+        "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
+    const QString fileName = QStringLiteral("/LCK..") + QString(portName).replace(u'/', u'_');
+    for (const char *folder : kLockFolders) {
+        QFile lock(QString::fromLatin1(folder) + fileName);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> lines = lock.read(4096).split('\n');
+        if (lines.size() < 2 || lines[0].trimmed().isEmpty())
+            return {};
+        const QString program = QString::fromUtf8(lines[1]).trimmed();
+        const QString pid = QString::fromLatin1(lines[0]).trimmed();
+        return program.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                                 : QStringLiteral("%1, process %2").arg(program, pid);
+    }
+    return {};
 }
 
 bool deniedToThisUser(const QString &path)
@@ -68,7 +102,7 @@ PortError SerialPort::setPortOpen(bool open)
         return PortError::AlreadyOpen;
 
     const QString path = deviceName();
-    m_serial.setPortName(path);
+    m_serial.setPortName(resolvedLocation(path));
     m_serial.setBaudRate(kBaudRate);
     m_serial.setDataBits(QSerialPort::Data8);
     m_serial.setParity(QSerialPort::NoParity);
@@ -87,6 +121,8 @@ PortError SerialPort::setPortOpen(bool open)
         // Qt reports a lock held by another program and a device we may not open alike.
         if (QFileInfo::exists(path) && deniedToThisUser(path))
             return PortError::AccessDenied;
+        if (const QString holder = lockHolder(m_serial.portName()); !holder.isEmpty())
+            m_lastErrorText = holder;
         return PortError::AlreadyOpen;
     default:
         if (!QFileInfo::exists(path))

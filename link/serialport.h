@@ -28,7 +28,9 @@ public:
     PortBindings &bindings() { return m_bindings; }
     const PortBindings &bindings() const { return m_bindings; }
 
-    // The device of the current port number, and why the last open or write failed.
+    // The device of the current port number, and why the last open or write failed (for a
+    // device locked by another program, the program and its process as its lock file names
+    // them: "qjd, process 1234").
     QString deviceName() const;
     QString lastErrorText() const { return m_lastErrorText; }
 

@@ -1,4 +1,5 @@
 // qjd through real HTTP and WebSocket on loopback, against qj-sim on pseudo-terminals.
+#include "link/serialport.h"
 #include "params/parametermap.h"
 #include "params/preset.h"
 #include "qjdfixture.h"
@@ -207,6 +208,36 @@ TEST_F(QjdOnSims, SigtermAnswersWhatIsQueuedWith409AndEndsWithin2s)
     // The ports are closed: the device can be opened by the next program at once.
     EXPECT_FALSE(QFile::exists(QStringLiteral("/run/lock/LCK..") +
                                QFileInfo(a.link).canonicalFilePath().mid(5).replace(u'/', u'_')));
+}
+
+// While qjd holds a device, the panel's port layer and qj-ctl are refused it by either of its
+// names, and told which program holds it.
+TEST_F(QjdOnSims, ADeviceHeldByQjdIsRefusedByAnyNameNamingTheHolder)
+{
+    const QString holder = QStringLiteral("qjd, process %1").arg(qjd.process.processId());
+    const QString node = QFileInfo(a.link).canonicalFilePath();
+    ASSERT_TRUE(node.startsWith(QLatin1String("/dev/pts/")));
+    for (const QString &name : {a.link, node}) {
+        SerialPort port;
+        port.bindings().bind(1, name);
+        EXPECT_EQ(port.setPortOpen(true), PortError::AlreadyOpen) << name.toStdString();
+        EXPECT_EQ(port.lastErrorText(), holder);
+
+        QProcess ctl;
+        ctl.start(QStringLiteral(QJ_CTL_PROGRAM), {QStringLiteral("--device"), name,
+                                                   QStringLiteral("get"), QStringLiteral("Mute")});
+        ASSERT_TRUE(ctl.waitForFinished(10000));
+        EXPECT_EQ(ctl.exitCode(), 1);
+        const QString err = QString::fromUtf8(ctl.readAllStandardError());
+        EXPECT_TRUE(err.contains(QStringLiteral("in use by another program (") + holder + u')'))
+            << err.toStdString();
+    }
+    const int sent = a.commandsReceived();
+    EXPECT_EQ(qjd.terminate(), 0);
+    SerialPort port; // free again once qjd has stopped
+    port.bindings().bind(1, node);
+    EXPECT_EQ(port.setPortOpen(true), PortError::None);
+    EXPECT_EQ(a.commandsReceived(), sent);
 }
 
 TEST(QjdStart, ADeviceMissingAtStartIsConnectedOnceItAppears)
