@@ -2,8 +2,7 @@
 #include "link/panelsettings.h"
 #include "params/parametermap.h"
 #include "params/preset.h"
-#include "pty.h"
-#include "tools/simlauncher.h"
+#include "simprocessor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,14 +26,7 @@ constexpr int kWaitMs = 15000;
 
 bool waitFor(const std::function<bool()> &done, int ms = kWaitMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        test::spin(2);
-    }
-    return true;
+    return test::waitFor(done, ms);
 }
 
 QString name(int wireId)
@@ -50,95 +42,12 @@ struct CtlRun
     QString err;
 };
 
-// One virtual processor with its trace.
-struct Processor
+// One virtual processor, traced from the start.
+struct Processor : test::SimProcessor
 {
-    sim::SimLauncher sim;
-    QStringList trace;
-
     bool start(QStringList arguments = {})
     {
-        sim.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
-        QObject::connect(&sim, &sim::SimLauncher::traced,
-                         [this](const QString &line) { trace << line; });
-        arguments << QStringLiteral("--trace");
-        return sim.start(arguments);
-    }
-    QString path() const { return sim.ptyPath(); }
-    bool control(const QString &line) { return sim.request(line).startsWith(QLatin1String("OK")); }
-
-    std::vector<int> state()
-    {
-        const QStringList words = sim.request(QStringLiteral("state")).split(u' ');
-        std::vector<int> values;
-        for (qsizetype i = 1; i < words.size(); ++i)
-            values.push_back(words[i].toInt());
-        return values;
-    }
-
-    // Nothing left to go out or crossing the line.
-    bool settled()
-    {
-        return waitFor([&] {
-            return sim.request(QStringLiteral("queue")) == QLatin1String("OK 0") &&
-                   sim.request(QStringLiteral("line")) == QLatin1String("OK 0");
-        });
-    }
-
-    // Settings changed on the processor's own front panel, then a new pseudo-terminal, so the
-    // reports of those changes, which nobody answered, are not waiting for the next program.
-    bool hold(const std::vector<std::pair<int, int>> &settings)
-    {
-        for (const auto &[id, value] : settings)
-            if (!control(QStringLiteral("set %1 %2").arg(id).arg(value)))
-                return false;
-        if (!settled())
-            return false;
-        bool lost = false;
-        bool ready = false;
-        QObject::connect(&sim, &sim::SimLauncher::ptyLost, [&] { lost = true; });
-        QObject::connect(&sim, &sim::SimLauncher::ptyReady, [&] { ready = true; });
-        sim.sendLine(QStringLiteral("unplug"));
-        if (!waitFor([&] { return lost; }))
-            return false;
-        sim.sendLine(QStringLiteral("plug"));
-        const bool ok = waitFor([&] { return ready; });
-        QObject::disconnect(&sim, &sim::SimLauncher::ptyLost, nullptr, nullptr);
-        QObject::disconnect(&sim, &sim::SimLauncher::ptyReady, nullptr, nullptr);
-        trace.clear();
-        return ok;
-    }
-
-    // The words of the trace lines of one kind: "rx", "tx" or "--".
-    QStringList lines(const QString &kind) const
-    {
-        QStringList out;
-        for (const QString &line : trace) {
-            const QStringList words = line.simplified().split(u' ');
-            if (words.size() > 1 && words[1] == kind)
-                out << words.mid(2).join(u' ');
-        }
-        return out;
-    }
-    int bytesReceived() const
-    {
-        int n = 0;
-        for (const QString &bytes : lines(QStringLiteral("rx")))
-            n += int(bytes.split(u' ').size());
-        return n;
-    }
-    // The commands the processor acknowledged, "id=value" by wire id, the connect left out.
-    QStringList acknowledged() const
-    {
-        QStringList out;
-        static const QRegularExpression command(
-            QStringLiteral("^command (\\d+=\\d+) acknowledged"));
-        for (const QString &decision : lines(QStringLiteral("--"))) {
-            const QRegularExpressionMatch m = command.match(decision);
-            if (m.hasMatch() && m.captured(1) != QLatin1String("0=1"))
-                out << m.captured(1);
-        }
-        return out;
+        return SimProcessor::start(arguments << QStringLiteral("--trace"));
     }
 };
 
