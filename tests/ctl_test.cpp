@@ -75,11 +75,11 @@ void redirect(Output output)
         ::signal(SIGPIPE, SIG_IGN);
 }
 
-// A processor played by hand on a pseudo-terminal, for lines the virtual
-// processor never makes. It acknowledges the connect command, sends its reports
-// one at a time (each after qj-ctl's answer to the one before), then, when
-// noisy, a stray byte every 20 ms for as long as qj-ctl runs; it acknowledges
-// every command frame that comes and notes it.
+// A processor played by hand on a pseudo-terminal, for lines the virtual processor never makes.
+// It acknowledges the connect command, sends its reports one at a time (each after qj-ctl's
+// answer to the one before), then, when noisy, a stray byte every 20 ms for as long as qj-ctl
+// runs; it acknowledges every command frame that comes and notes it. An answer that never
+// came (thrown away by the next frame) shows as commands read out of step.
 struct PlayedLine
 {
     std::vector<test::Bytes> reports;
@@ -166,9 +166,8 @@ protected:
         ASSERT_TRUE(room.start()) << room.sim.errorString().toStdString();
     }
 
-    // qj-ctl with these arguments, its settings folder a scratch one, its
-    // standard output where `output` says; `meanwhile` runs in the loop while it
-    // does.
+    // qj-ctl with these arguments, its settings folder a scratch one, its standard output where
+    // `output` says; `meanwhile` runs in the loop while it does.
     CtlRun ctl(const QStringList &arguments, Output output = Output::Captured,
                const std::function<void()> &meanwhile = {})
     {
@@ -422,10 +421,9 @@ TEST_F(CtlOnSim, BadInputOfEveryKindIsRefusedBeforeAnythingIsWritten)
     EXPECT_FALSE(QFile::exists(spare));
 }
 
-// Every way a run ends that a script must tell apart by the status: results
-// that cannot be written, a reader gone, and lines the virtual processor never
-// makes (played by hand). No run aborts, hangs or reports a success it did not
-// have.
+// Every way a run ends that a script must tell apart by the status: results that cannot be
+// written, a reader gone, and lines the virtual processor never makes (played by hand). No run
+// aborts, hangs or reports a success it did not have.
 TEST_F(CtlOnSim, EveryEndingHasItsStatusAndNoRunAbortsOrHangs)
 {
     const test::Bytes runMode{0xAA, 0x25, 0x00, 0x30}; // User1: the last report
@@ -443,59 +441,30 @@ TEST_F(CtlOnSim, EveryEndingHasItsStatusAndNoRunAbortsOrHangs)
         qint64 endsAfter[2] = {}; // played: ms from its last report (or the acknowledgement)
                                   // to the end, least and most; {0, 0}: not measured
     };
+    const PlayedLine setAfterBeyond{{beyond, runMode}};
+    const PlayedLine reportsLost{{garbled, garbled, garbled}};
+    const PlayedLine endlessNoise{{}, true};
+    const QString values = QStringLiteral("cannot write the values to the standard output");
+    // clang-format off
     const Ending endings[] = {
-        {"values into a full disk",
-         {"get"},
-         Output::Full,
-         {},
-         4,
-         "cannot write the values to the standard output: No space left on "
-         "device"},
-        {"values with no standard output",
-         {"get", "--json"},
-         Output::Closed,
-         {},
-         4,
-         "cannot write the values to the standard output"},
+        {"values into a full disk", {"get"}, Output::Full, {}, 4,
+         values + QStringLiteral(": No space left on device")},
+        {"values with no standard output", {"get", "--json"}, Output::Closed, {}, 4, values},
         {"the help into a full disk", {"--help"}, Output::Full, {}, 4, "cannot write the help"},
-        {"a save onto a full disk",
-         {"save", "/dev/full"},
-         Output::Captured,
-         {},
-         4,
+        {"a save onto a full disk", {"save", "/dev/full"}, Output::Captured, {}, 4,
          "Cannot save the preset file \"/dev/full\""},
         {"a reader gone", {"get"}, Output::ReaderGone, {}, 128 + SIGPIPE, ""},
-        {"a reader gone, SIGPIPE ignored",
-         {"get"},
-         Output::ReaderGoneIgnored,
-         {},
-         128 + SIGPIPE,
+        {"a reader gone, SIGPIPE ignored", {"get"}, Output::ReaderGoneIgnored, {}, 128 + SIGPIPE,
          ""},
         {"the help to a reader gone", {"--help"}, Output::ReaderGoneIgnored, {}, 128 + SIGPIPE, ""},
-        {"a report beyond the table, then a set",
-         {"set", "MusicVolume=10", "EchoMode=2"},
-         Output::Captured,
-         PlayedLine{{beyond, runMode}},
-         0,
-         "",
-         {"31=10", "12=2"}},
-        {"every report lost: 200 ms of quiet",
-         {"get", "RunMode"},
-         Output::Captured,
-         PlayedLine{{garbled, garbled, garbled}},
-         3,
-         "not reported: RunMode",
-         {},
-         {200, 1500}},
-        {"noise that never stops: 3 s at the most",
-         {"get", "RunMode"},
-         Output::Captured,
-         PlayedLine{{}, true},
-         3,
-         "not reported: RunMode",
-         {},
-         {3000, 4500}},
+        {"a report beyond the table, then a set", {"set", "MusicVolume=10", "EchoMode=2"},
+         Output::Captured, setAfterBeyond, 0, "", {"31=10", "12=2"}},
+        {"every report lost: 200 ms of quiet", {"get", "RunMode"}, Output::Captured, reportsLost,
+         3, "not reported: RunMode", {}, {200, 1500}},
+        {"noise that never stops: 3 s at the most", {"get", "RunMode"}, Output::Captured,
+         endlessNoise, 3, "not reported: RunMode", {}, {3000, 4500}},
     };
+    // clang-format on
     for (const Ending &e : endings) {
         SCOPED_TRACE(e.what);
         CtlRun run;
