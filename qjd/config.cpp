@@ -30,6 +30,7 @@ struct FileShape
     std::map<QString, int> roomLine; // id -> the line that opens it
     QString duplicate;               // the first message about a room given twice
     std::map<QString, int> serverKeys;
+    QStringList publicUrls; // each public-url= of [server], in order
 };
 
 FileShape shapeOf(const QByteArray &text)
@@ -63,6 +64,8 @@ FileShape shapeOf(const QByteArray &text)
         const QString key = line.left(eq).trimmed();
         if (section == QLatin1String("server")) {
             shape.serverKeys.emplace(key, lineNo);
+            if (key == QLatin1String("public-url"))
+                shape.publicUrls << line.mid(eq + 1).trimmed();
         } else if (section == QLatin1String("room")) {
             const qsizetype slash = key.indexOf(u'\\');
             if (slash > 0)
@@ -88,7 +91,8 @@ bool validRoomId(const QString &id)
     return kId.match(id).hasMatch();
 }
 
-std::optional<QString> parseListen(const QString &text, QString &address, quint16 &port)
+std::optional<QString> parseListen(const QString &text, QString &address, quint16 &port,
+                                   bool &loopback)
 {
     const qsizetype colon = text.lastIndexOf(u':');
     if (colon <= 0)
@@ -106,16 +110,13 @@ std::optional<QString> parseListen(const QString &text, QString &address, quint1
     const QByteArray latin = host.toLatin1();
     in_addr v4{};
     in6_addr v6{};
-    bool loopback = false;
+    loopback = false;
     if (inet_pton(AF_INET, latin.constData(), &v4) == 1)
         loopback = (ntohl(v4.s_addr) >> 24) == 127;
     else if (inet_pton(AF_INET6, latin.constData(), &v6) == 1)
         loopback = IN6_IS_ADDR_LOOPBACK(&v6);
     else
         return QStringLiteral("\"%1\" is not an IP address").arg(host);
-    if (!loopback)
-        return QStringLiteral("qjd serves this machine only; listen on a loopback address such "
-                              "as 127.0.0.1");
     address = host;
     port = static_cast<quint16>(number);
     return std::nullopt;
@@ -128,6 +129,8 @@ ConfigResult readConfig(const QStringList &arguments)
     std::optional<QString> listen;
     QString listenOrigin;
     std::vector<RoomConfig> commandRooms;
+    std::optional<QString> tokenFile;
+    bool printRemoteUrl = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         const qsizetype eq = arg.indexOf(u'=');
@@ -160,6 +163,21 @@ ConfigResult readConfig(const QStringList &arguments)
             if (!listen)
                 return refuse(QStringLiteral("--listen needs ADDR:PORT"));
             listenOrigin = QStringLiteral("--listen %1").arg(*listen);
+        } else if (option == QLatin1String("--new-token")) {
+            const std::optional<QString> path = value();
+            if (!path || path->isEmpty())
+                return refuse(QStringLiteral("--new-token needs a FILE"));
+            ConfigResult r;
+            r.action = ConfigResult::Action::NewToken;
+            r.newTokenFile = *path;
+            return r;
+        } else if (option == QLatin1String("--remote-url") && eq < 0) {
+            printRemoteUrl = true;
+        } else if (option == QLatin1String("--token-file")) {
+            const std::optional<QString> path = value();
+            if (!path || path->isEmpty())
+                return refuse(QStringLiteral("--token-file needs a FILE"));
+            tokenFile = *path;
         } else if (option == QLatin1String("--room")) {
             const std::optional<QString> room = value();
             const qsizetype at = room ? room->indexOf(u'=') : -1;
@@ -196,6 +214,16 @@ ConfigResult readConfig(const QStringList &arguments)
                                .arg(line != shape.serverKeys.end() ? line->second : 0)
                                .arg(fileListen);
         }
+        const auto serverPath = [&](const char *key, std::optional<QString> &into) {
+            const QString v =
+                settings.value(QStringLiteral("server/%1").arg(QLatin1String(key))).toString();
+            if (!into && !v.isEmpty())
+                into = v;
+        };
+        serverPath("token-file", tokenFile);
+        // public-url= may be given more than once: QSettings keeps the last, so the lines are
+        // read here.
+        config.publicUrls = shape.publicUrls;
         if (commandRooms.empty()) {
             for (const auto &[id, line] : shape.roomLine) {
                 RoomConfig room;
@@ -219,9 +247,27 @@ ConfigResult readConfig(const QStringList &arguments)
         listen = QString::fromLatin1(kDefaultListen);
         listenOrigin = QStringLiteral("the default address %1").arg(*listen);
     }
-    if (const std::optional<QString> why = parseListen(*listen, config.address, config.port))
+    if (const std::optional<QString> why =
+            parseListen(*listen, config.address, config.port, config.loopback))
         return refuse(QStringLiteral("%1: %2").arg(listenOrigin, *why));
     config.listenOrigin = listenOrigin;
+    config.tokenFile = tokenFile.value_or(QString());
+    if (!config.loopback && config.tokenFile.isEmpty())
+        return refuse(QStringLiteral("%1: an address beyond this machine needs a token file "
+                                     "(--token-file FILE, or token-file= in [server]; "
+                                     "qjd --new-token FILE writes one)")
+                          .arg(listenOrigin));
+    for (const QString &url : config.publicUrls)
+        if (!url.startsWith(QLatin1String("http://")) && !url.startsWith(QLatin1String("https://")))
+            return refuse(QStringLiteral("public-url=%1: an address such as "
+                                         "https://qj.venue.lan is needed")
+                              .arg(url));
+    if (printRemoteUrl) {
+        ConfigResult r;
+        r.action = ConfigResult::Action::RemoteUrl;
+        r.config = config;
+        return r;
+    }
 
     if (config.rooms.empty())
         return refuse(QStringLiteral("no rooms: give [room/ID] sections with device= in %1, or "
@@ -248,17 +294,33 @@ ConfigResult readConfig(const QStringList &arguments)
     return r;
 }
 
+QString remoteUrl(const Config &config)
+{
+    if (!config.publicUrls.isEmpty())
+        return config.publicUrls.front();
+    const QString host =
+        config.address.contains(u':') ? QStringLiteral("[%1]").arg(config.address) : config.address;
+    return QStringLiteral("%1://%2:%3").arg(QStringLiteral("http"), host).arg(config.port);
+}
+
 QString usageText()
 {
     return QStringLiteral(
         "Usage: qjd [--config FILE] [--listen ADDR:PORT] [--room ID=DEVICE]...\n"
+        "           [--token-file FILE]\n"
+        "       qjd --new-token FILE | --remote-url\n"
         "Holds every room's QJ karaoke processor online and serves them over HTTP and\n"
-        "WebSocket on this machine (JSON under /api/v1).\n"
+        "WebSocket (JSON under /api/v1).\n"
         "\n"
         "Options:\n"
         "  --config FILE       the configuration, by default /etc/qj/qjd.conf\n"
-        "  --listen ADDR:PORT  the loopback address to serve on, by default 127.0.0.1:8390;\n"
-        "                      port 0 takes a free one (the first line on stdout names it)\n"
+        "  --listen ADDR:PORT  the address to serve on, by default 127.0.0.1:8390; port 0\n"
+        "                      takes a free one (the first line on stdout names it); beyond\n"
+        "                      loopback a token file is needed\n"
+        "  --token-file FILE   the token every request must carry (one line of at least 32\n"
+        "                      random characters, readable by its owner alone)\n"
+        "  --new-token FILE    writes a new token to FILE and ends\n"
+        "  --remote-url        prints the first public-url, else the address, and ends\n"
         "  --room ID=DEVICE    a room (repeated); replaces the file's rooms\n"
         "  --help              shows this text and ends\n"
         "  --version           shows the version and ends\n"

@@ -26,13 +26,19 @@ struct Config
     QString address = QStringLiteral("127.0.0.1");
     quint16 port = 8390;
     QString listenOrigin; // where the address was given, for a bind that fails
+    bool loopback = true; // the address is on this machine alone
     std::vector<RoomConfig> rooms;
+    // Who gets in: the token file (required off loopback, enforced whenever given), the
+    // addresses people reach the service by ("https://qj.venue.lan", in order).
+    QString tokenFile;
+    QStringList publicUrls;
 };
 
 struct ConfigResult
 {
-    enum class Action { Serve, Help, Version };
+    enum class Action { Serve, Help, Version, NewToken, RemoteUrl };
     Action action = Action::Serve;
+    QString newTokenFile;         // NewToken: where to write it
     std::optional<Config> config; // Serve: none when refused, `error` says why
     QString error;
 };
@@ -42,8 +48,13 @@ struct ConfigResult
 // two rooms, the address; the port in use is told by the bind.
 ConfigResult readConfig(const QStringList &arguments);
 
-// ADDR:PORT on loopback (127.0.0.0/8, [::1], localhost); port 0 binds a free one.
-std::optional<QString> parseListen(const QString &text, QString &address, quint16 &port);
+// ADDR:PORT (an IP address, [::1] or localhost); port 0 binds a free one. `loopback` tells
+// whether the address is on this machine alone.
+std::optional<QString> parseListen(const QString &text, QString &address, quint16 &port,
+                                   bool &loopback);
+
+// What `qjd --remote-url` prints: the first public-url, else the address served on.
+QString remoteUrl(const Config &config);
 
 bool validRoomId(const QString &id);
 

@@ -25,9 +25,7 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-constexpr std::uint32_t kHeaderLimit = 16 * 1024;
 constexpr auto kReadTimeout = std::chrono::seconds(30); // a request that stalls mid-way
-constexpr auto kIdleTimeout = std::chrono::seconds(60); // a kept-alive connection with nothing
 // The kernel's own buffer for an event stream: small, so a client that stops reading shows in
 // the backlog, which closes it, rather than in megabytes held by the kernel.
 constexpr int kEventSendBuffer = 64 * 1024;
@@ -41,6 +39,11 @@ struct HttpServer::Impl
     Api &api;
     EventHub &hub;
     ToEngine toEngine;
+    // Declared before the I/O context: they outlive the connections it still holds at the end.
+    AccessPolicy access;
+    FailureThrottle throttle; // I/O thread only
+    HttpServer::Limits limits;
+    int connections = 0; // I/O thread only
     asio::io_context ioc{1};
     tcp::acceptor acceptor{ioc};
     asio::signal_set stopSignals{ioc, SIGINT, SIGTERM};
@@ -54,17 +57,60 @@ struct HttpServer::Impl
     void accept();
 };
 
+// One open connection, counted while any part of it lives (the HTTP session, then its event
+// stream).
+class ConnectionSlot
+{
+public:
+    explicit ConnectionSlot(HttpServer::Impl &server) : m_server(server) { ++m_server.connections; }
+    ~ConnectionSlot() { --m_server.connections; }
+    ConnectionSlot(const ConnectionSlot &) = delete;
+    ConnectionSlot &operator=(const ConnectionSlot &) = delete;
+
+private:
+    HttpServer::Impl &m_server;
+};
+
+namespace {
+
+// The connection's own address and port, and its peer's address, for the access rules.
+template<typename Socket>
+Arrival arrivalOf(const Socket &socket, std::string &peer)
+{
+    beast::error_code ec;
+    const tcp::endpoint local = socket.local_endpoint(ec);
+    const tcp::endpoint remote = socket.remote_endpoint(ec);
+    peer = remote.address().to_string();
+    auto address = local.address();
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+    return {address.to_string(), local.port(), false};
+}
+
+} // namespace
+
 // One client of GET /api/v1/events.
 class EventStream : public std::enable_shared_from_this<EventStream>
 {
 public:
-    EventStream(HttpServer::Impl &server, tcp::socket socket)
-        : m_server(server), m_ws(std::move(socket)), m_id(server.nextStream++)
+    EventStream(HttpServer::Impl &server, tcp::socket socket, std::shared_ptr<ConnectionSlot> slot,
+                std::string peer)
+        : m_server(server), m_ws(std::move(socket)), m_id(server.nextStream++),
+          m_slot(std::move(slot)), m_peer(std::move(peer)), m_pinger(server.ioc)
     {}
 
     void accept(http::request<http::empty_body> request)
     {
-        m_ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+        // The handshake's own time limit; the heartbeat below watches the rest.
+        websocket::stream_base::timeout timeouts =
+            websocket::stream_base::timeout::suggested(beast::role_type::server);
+        timeouts.idle_timeout = websocket::stream_base::none();
+        timeouts.keep_alive_pings = false;
+        m_ws.set_option(timeouts);
+        m_ws.read_message_max(4096); // the client says nothing but its token
+        m_ws.control_callback([this](websocket::frame_type, beast::string_view) {
+            m_heardAt = std::chrono::steady_clock::now();
+        });
         m_ws.async_accept(
             request, [self = shared_from_this()](beast::error_code ec) { self->accepted(ec); });
     }
@@ -75,6 +121,7 @@ public:
             return;
         m_closed = true;
         beast::error_code ignored;
+        m_pinger.cancel();
         beast::get_lowest_layer(m_ws).socket().shutdown(tcp::socket::shutdown_both, ignored);
         beast::get_lowest_layer(m_ws).socket().close(ignored);
         m_server.streams.erase(shared_from_this());
@@ -93,6 +140,68 @@ private:
         beast::get_lowest_layer(m_ws).socket().set_option(
             asio::socket_base::send_buffer_size(kEventSendBuffer), ignored);
         m_ws.text(true);
+        m_heardAt = std::chrono::steady_clock::now();
+        if (!m_server.access.token) {
+            heartbeat();
+            return subscribe();
+        }
+        // A browser cannot give the WebSocket a header: the token comes as the first message,
+        // within the time allowed, or the stream is closed before any event.
+        m_pinger.expires_after(m_server.limits.tokenWait);
+        m_pinger.async_wait([self = shared_from_this()](beast::error_code e) {
+            if (!e && !self->m_subscribed)
+                self->refuse();
+        });
+        m_ws.async_read(m_input, [self = shared_from_this()](beast::error_code e, std::size_t) {
+            if (e || self->m_closed)
+                return self->close();
+            const std::string message = beast::buffers_to_string(self->m_input.data());
+            self->m_input.clear();
+            if (!tokenMessageMatches(self->m_server.access, message)) {
+                const auto wait =
+                    self->m_server.throttle.failed(self->m_peer, std::chrono::steady_clock::now());
+                self->m_pinger.expires_after(wait);
+                self->m_pinger.async_wait([self](beast::error_code) { self->refuse(); });
+                return;
+            }
+            self->m_server.throttle.succeeded(self->m_peer);
+            self->heartbeat();
+            self->subscribe();
+        });
+    }
+
+    // Closed with 1008 (policy violation), no event sent.
+    void refuse()
+    {
+        if (m_closed || m_subscribed)
+            return;
+        m_ws.async_close(websocket::close_reason(websocket::close_code::policy_error),
+                         [self = shared_from_this()](beast::error_code) { self->close(); });
+    }
+
+    // A ping every pingEvery; closed when nothing (a pong, a message) has come for pongWithin.
+    void heartbeat()
+    {
+        m_pinger.expires_after(m_server.limits.pingEvery);
+        m_pinger.async_wait([self = shared_from_this()](beast::error_code ec) {
+            if (ec || self->m_closed)
+                return;
+            if (!self->m_subscribed && self->m_server.access.token)
+                return; // still waiting for the token: its own deadline
+            if (std::chrono::steady_clock::now() - self->m_heardAt >=
+                self->m_server.limits.pongWithin)
+                return self->close();
+            self->m_ws.async_ping({}, [self](beast::error_code e) {
+                if (e)
+                    self->close();
+            });
+            self->heartbeat();
+        });
+    }
+
+    void subscribe()
+    {
+        m_subscribed = true;
         std::weak_ptr<EventStream> weak = shared_from_this();
         asio::io_context &ioc = m_server.ioc;
         EventHub &hub = m_server.hub;
@@ -144,6 +253,7 @@ private:
         m_ws.async_read(m_input, [self = shared_from_this()](beast::error_code ec, std::size_t) {
             if (ec)
                 return self->close();
+            self->m_heardAt = std::chrono::steady_clock::now();
             self->m_input.clear();
             self->read();
         });
@@ -152,6 +262,11 @@ private:
     HttpServer::Impl &m_server;
     websocket::stream<beast::tcp_stream> m_ws;
     std::uint64_t m_id;
+    std::shared_ptr<ConnectionSlot> m_slot;
+    std::string m_peer;
+    asio::steady_timer m_pinger;
+    std::chrono::steady_clock::time_point m_heardAt;
+    bool m_subscribed = false;
     OutQueue m_out;
     beast::flat_buffer m_input;
     bool m_writing = false;
@@ -165,14 +280,17 @@ class HttpSession : public std::enable_shared_from_this<HttpSession>
 {
 public:
     HttpSession(HttpServer::Impl &server, tcp::socket socket)
-        : m_server(server), m_stream(std::move(socket))
-    {}
+        : m_server(server), m_stream(std::move(socket)),
+          m_slot(std::make_shared<ConnectionSlot>(server)), m_delay(server.ioc)
+    {
+        m_arrival = arrivalOf(m_stream.socket(), m_peer);
+    }
 
     void readHeader()
     {
         m_header.emplace();
-        m_header->header_limit(kHeaderLimit);
-        m_stream.expires_after(kIdleTimeout);
+        m_header->header_limit(m_server.limits.headerBytes);
+        m_stream.expires_after(m_server.limits.idle);
         http::async_read_header(m_stream, m_buffer, *m_header,
                                 [self = shared_from_this()](beast::error_code ec, std::size_t) {
                                     self->headerRead(ec);
@@ -183,17 +301,37 @@ private:
     void headerRead(beast::error_code ec)
     {
         if (ec == http::error::header_limit)
-            return answer(error(431, "the request's header is over 16 KiB"), false);
+            return answer(error(431, "the request line and headers are over 8 KiB"), false);
         if (ec)
             return shutdown();
         const auto &request = m_header->get();
         m_version = request.version();
         m_keepAlive = request.keep_alive();
-        if (websocket::is_upgrade(request)) {
+        const bool upgrade = websocket::is_upgrade(request);
+        std::vector<std::pair<std::string, std::string>> headers;
+        for (const auto &field : request)
+            headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+        const Verdict verdict = checkRequest(m_server.access, m_arrival,
+                                             std::string_view(request.target()), upgrade, headers);
+        if (verdict.status == 401) {
+            // Nothing but the status; repeated failures from one address wait longer and longer.
+            const auto wait = m_server.throttle.failed(m_peer, std::chrono::steady_clock::now());
+            m_delay.expires_after(wait);
+            m_delay.async_wait([self = shared_from_this()](beast::error_code) {
+                self->answer(error(401, "unauthorized"), false);
+            });
+            return;
+        }
+        if (!verdict.allowed())
+            return answer(error(verdict.status, verdict.why), false);
+        if (m_server.access.token && !upgrade)
+            m_server.throttle.succeeded(m_peer);
+        if (upgrade) {
             if (!Api::isEventsPath(std::string(request.target())))
                 return answer(error(404, "no event stream here: /api/v1/events"), false);
             m_stream.expires_never();
-            auto stream = std::make_shared<EventStream>(m_server, m_stream.release_socket());
+            auto stream =
+                std::make_shared<EventStream>(m_server, m_stream.release_socket(), m_slot, m_peer);
             stream->accept(m_header->release());
             return;
         }
@@ -267,6 +405,8 @@ private:
             static_cast<http::status>(response.status), m_version);
         out->set(http::field::server, "qjd");
         out->set(http::field::content_type, "application/json");
+        if (response.status == 401)
+            out->set(http::field::www_authenticate, "Bearer");
         if (response.retryAfter > 0)
             out->set(http::field::retry_after, std::to_string(response.retryAfter));
         if (!response.allow.empty())
@@ -300,6 +440,10 @@ private:
     std::optional<http::request_parser<http::empty_body>> m_header;
     std::optional<http::request_parser<http::string_body>> m_body;
     std::shared_ptr<HttpSession> m_self;
+    std::shared_ptr<ConnectionSlot> m_slot;
+    asio::steady_timer m_delay;
+    Arrival m_arrival;
+    std::string m_peer;
     unsigned m_version = 11;
     bool m_keepAlive = true;
 };
@@ -311,8 +455,13 @@ void HttpServer::Impl::accept()
     acceptor.async_accept(asio::make_strand(ioc), [this](beast::error_code ec, tcp::socket s) {
         if (ec == asio::error::operation_aborted || !acceptor.is_open())
             return;
-        if (!ec)
+        if (!ec && connections >= limits.connections) {
+            // Over the limit: closed at once, before a byte is read.
+            beast::error_code ignored;
+            s.close(ignored);
+        } else if (!ec) {
             std::make_shared<HttpSession>(*this, std::move(s))->readHeader();
+        }
         accept();
     });
 }
@@ -356,6 +505,16 @@ std::string HttpServer::boundAddress() const
     const tcp::endpoint at = m_impl->acceptor.local_endpoint(ec);
     const std::string host = at.address().to_string();
     return (at.address().is_v6() ? "[" + host + "]" : host) + ":" + std::to_string(at.port());
+}
+
+void HttpServer::setAccess(AccessPolicy policy)
+{
+    m_impl->access = std::move(policy);
+}
+
+void HttpServer::setLimits(const Limits &limits)
+{
+    m_impl->limits = limits;
 }
 
 void HttpServer::onStopSignal(std::function<void()> handler)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "qjd/access.h"
+
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,8 +15,9 @@ class Api;
 class EventHub;
 
 // The HTTP and WebSocket edge: Boost.Beast on one I/O thread of its own. Requests are read with
-// Beast's limits (headers 16 KiB, a body over 64 KiB refused from its Content-Length before it
-// is read, timeouts), turned into ApiRequest and handed to the engine's thread, where the Api
+// Beast's limits (request line and headers 8 KiB, a body over 64 KiB refused from its
+// Content-Length before it is read, timeouts), let in or refused by the access rules
+// (access.h), turned into ApiRequest and handed to the engine's thread, where the Api
 // and the EventHub live; their answers come back to this thread to be written. Nothing here
 // touches the engine.
 class HttpServer
@@ -21,6 +25,17 @@ class HttpServer
 public:
     // Runs a call on the engine's thread, in the order given.
     using ToEngine = std::function<void(std::function<void()>)>;
+
+    // What one client may take.
+    struct Limits
+    {
+        std::uint32_t headerBytes = 8 * 1024;       // request line and headers
+        int connections = 64;                       // open at once; more are closed at once
+        std::chrono::milliseconds idle{60'000};     // an HTTP connection with nothing to do
+        std::chrono::milliseconds tokenWait{5'000}; // the WebSocket's token message
+        std::chrono::milliseconds pingEvery{20'000};
+        std::chrono::milliseconds pongWithin{60'000}; // a WebSocket heard from no longer: closed
+    };
 
     HttpServer(Api &api, EventHub &hub, ToEngine toEngine);
     ~HttpServer();
@@ -34,6 +49,10 @@ public:
 
     // SIGTERM or SIGINT: `handler` runs on the I/O thread.
     void onStopSignal(std::function<void()> handler);
+
+    // Before start: who gets in, and the limits.
+    void setAccess(AccessPolicy policy);
+    void setLimits(const Limits &limits);
 
     // Starts the I/O thread.
     void start();

@@ -1,6 +1,7 @@
 // qjd: every room's processor held online by one service, over HTTP and WebSocket on this
 // machine, on the panel's engine. The engine (rooms, API, events) runs on this thread; the
 // HTTP edge on an I/O thread of its own hands every request over.
+#include "qjd/access.h"
 #include "qjd/api.h"
 #include "qjd/config.h"
 #include "qjd/eventhub.h"
@@ -38,11 +39,34 @@ int main(int argc, char *argv[])
         std::printf("qjd %s\n", QJ_VERSION);
         return 0;
     }
+    if (read.action == qj::qjd::ConfigResult::Action::NewToken) {
+        if (const auto why = qj::qjd::writeNewToken(read.newTokenFile.toStdString())) {
+            std::fprintf(stderr, "qjd: cannot write the token: %s\n", why->c_str());
+            return kBadConfig;
+        }
+        return 0;
+    }
     if (!read.config) {
         std::fprintf(stderr, "qjd: %s\n", qPrintable(read.error));
         return kBadConfig;
     }
     const qj::qjd::Config &config = *read.config;
+    if (read.action == qj::qjd::ConfigResult::Action::RemoteUrl) {
+        std::printf("%s\n", qPrintable(qj::qjd::remoteUrl(config)));
+        return 0;
+    }
+
+    qj::qjd::AccessPolicy access;
+    for (const QString &url : config.publicUrls)
+        access.publicUrls.push_back(url.toStdString());
+    if (!config.tokenFile.isEmpty()) {
+        qj::qjd::TokenRead token = qj::qjd::readTokenFile(config.tokenFile.toStdString());
+        if (!token.token) {
+            std::fprintf(stderr, "qjd: %s\n", token.error.c_str());
+            return kBadConfig;
+        }
+        access.token = std::move(token.token);
+    }
 
     qj::qjd::EventHub hub;
     std::vector<std::unique_ptr<qj::qjd::Room>> rooms;
@@ -58,6 +82,7 @@ int main(int argc, char *argv[])
     qj::qjd::HttpServer server(api, hub, [&engine](std::function<void()> call) {
         QMetaObject::invokeMethod(&engine, std::move(call), Qt::QueuedConnection);
     });
+    server.setAccess(std::move(access));
     if (const auto why = server.listen(config.address.toStdString(), config.port)) {
         std::fprintf(stderr, "qjd: %s: cannot listen on %s:%u: %s\n",
                      qPrintable(config.listenOrigin), qPrintable(config.address), config.port,

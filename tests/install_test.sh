@@ -14,7 +14,16 @@
 #       the package as Debian would judge it: lintian without an error or a warning (every tag
 #       it has is listed), hardening-check on every program in it, and appstreamcli validate on
 #       its description for software centres.
-# PROGRAMS: the programs built, comma-separated (qj-panel,qj-sim[,qj-ctl]).
+#   install_test.sh service-package BUILD service VERSION qjd
+#       the service's package, qj-service, from the same cpack run: name, version, section, its
+#       files (qjd, qjd(8), the systemd unit, copyright, changelog), no maintainer script, and
+#       its dependencies: the C++ runtime, Qt Core and Qt Serial Port, never Qt Gui,
+#       Qt Widgets, a platform plugin or a font. The packaged qjd runs without a display.
+#   install_test.sh service-lint BUILD service VERSION qjd
+#       lintian on qj-service as on the panel's package, and hardening-check on qjd.
+#   install_test.sh service-unit BUILD service VERSION qjd
+#       the packaged unit as systemd-analyze verify judges it, with the sandbox it asks for.
+# PROGRAMS: the programs built, comma-separated (qj-panel,qj-sim[,qj-ctl]; qjd for the service).
 set -euo pipefail
 
 mode=$1
@@ -168,11 +177,13 @@ layout() {
     echo "layout: $(expected_files | wc -l) files, desktop entry valid, translations found"
 }
 
-# build_package: cpack -G DEB into the scratch folder; prints the path of the package.
+# build_package [NAME]: cpack -G DEB into the scratch folder (every package, one per component);
+# prints the path of package NAME (qj-panel unless given).
 build_package() {
+    local name=${1:-qj-panel}
     (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null)
     local deb
-    deb=$scratch/out/qj-panel_${version}_$(dpkg --print-architecture).deb
+    deb=$scratch/out/${name}_${version}_$(dpkg --print-architecture).deb
     [ -f "$deb" ] || fail "no $(basename "$deb"); found: $(ls "$scratch/out")"
     echo "$deb"
 }
@@ -238,10 +249,10 @@ lintian_on() {
     return "$rc"
 }
 
-lint() {
-    local deb
-    deb=$(build_package)
-
+# lint_package DEB: lintian without an error or a warning, then hardening-check and the
+# stripping of every program in it (unpacked into $scratch/root).
+lint_package() {
+    local deb=$1
     # Errors and warnings fail; every tag is shown, informational and overridden ones too, so
     # that each is either mended or overridden with its reason.
     local rc=0 tags
@@ -267,6 +278,12 @@ lint() {
         [[ ! "$sections" =~ \ \.(comment|note)\  ]] ||
             fail "${elf#"$scratch/root"} keeps the section .${BASH_REMATCH[1]}"
     done
+}
+
+lint() {
+    local deb
+    deb=$(build_package)
+    lint_package "$deb"
 
     local metainfo=$scratch/root/usr/share/metainfo/org.example.QJPanel.metainfo.xml
     appstreamcli validate --no-net "$metainfo" || fail "appstreamcli refuses $metainfo"
@@ -278,9 +295,114 @@ lint() {
     echo "lint: $(basename "$deb"): lintian, hardening-check and appstreamcli find nothing"
 }
 
+# The service's files, relative to /, sorted.
+service_files() {
+    printf '%s\n' usr/bin/qjd usr/lib/systemd/system/qjd.service \
+        usr/share/doc/qj-service/changelog.gz usr/share/doc/qj-service/copyright \
+        usr/share/man/man8/qjd.8.gz | LC_ALL=C sort
+}
+
+service_package() {
+    local deb
+    deb=$(build_package qj-service)
+    field() { dpkg-deb -f "$deb" "$1"; }
+    [ "$(field Package)" = qj-service ] || fail "Package: $(field Package)"
+    [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
+    [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
+    [ -n "$(field Maintainer)" ] || fail "no Maintainer"
+    local depends
+    depends=$(field Depends)
+    for dependency in libqt6core6 libqt6serialport6 libstdc++6; do
+        [[ ", $depends," == *", $dependency"[\ ,]* ]] ||
+            fail "Depends lacks $dependency: $depends"
+    done
+    # What a rack machine without a desktop must not be made to install.
+    for unwanted in libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-translations fonts- libx libgl \
+        libegl; do
+        [[ ", $depends" != *", $unwanted"* ]] || fail "Depends pulls in $unwanted: $depends"
+    done
+    [[ "$(field Description)" == *"qjd(8)"* ]] || fail "the description does not point to qjd(8)"
+
+    dpkg-deb -x "$deb" "$scratch/root"
+    local found
+    found=$(cd "$scratch/root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
+    if [ "$found" != "$(service_files)" ]; then
+        diff <(service_files) <(echo "$found") >&2 || true
+        fail "the service's files differ from the expected ones (< expected, > found)"
+    fi
+    # No maintainer script enables or starts it: the administrator does, once it is configured.
+    dpkg-deb -e "$deb" "$scratch/control"
+    for script in preinst postinst prerm postrm; do
+        [ ! -e "$scratch/control/$script" ] || fail "the package has a $script"
+    done
+    local page=$scratch/root/usr/share/man/man8/qjd.8.gz whatis text
+    whatis=$(lexgrog "$page") || fail "lexgrog cannot read the NAME section of qjd.8"
+    [[ "$whatis" == *': "qjd - '?* ]] || fail "the NAME line of qjd.8: $whatis"
+    text=$(MANWIDTH=80 man -l -P cat "$page" 2>/dev/null)
+    for word in CONFIGURATION token-file public-url new-token /etc/qj/qjd.conf systemctl; do
+        [[ "$text" == *"$word"* ]] || fail "qjd(8) does not mention $word"
+    done
+    local needed
+    needed=$(readelf --dynamic --wide "$scratch/root/usr/bin/qjd")
+    for library in libQt6Gui libQt6Widgets libGL libEGL libxcb libfontconfig; do
+        [[ "$needed" != *"[$library"* ]] || fail "qjd links $library"
+    done
+    # No display and no platform plugin, as on a rack machine.
+    local out
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 30 \
+        "$scratch/root/usr/bin/qjd" --version) || fail "the packaged qjd --version failed"
+    [ "$out" = "qjd $version" ] || fail "the packaged qjd prints '$out', not 'qjd $version'"
+    echo "service package: $(basename "$deb"), Depends: $depends"
+}
+
+service_lint() {
+    local deb
+    deb=$(build_package qj-service)
+    lint_package "$deb"
+    echo "service lint: $(basename "$deb"): lintian and hardening-check find nothing"
+}
+
+# service_unit: systemd-analyze verify on the packaged unit, its ExecStart= pointed at the
+# packaged program (verify wants it there), and the settings the service depends on.
+service_unit() {
+    local deb
+    deb=$(build_package qj-service)
+    dpkg-deb -x "$deb" "$scratch/root"
+    local unit=$scratch/root/usr/lib/systemd/system/qjd.service
+    [ -f "$unit" ] || fail "no unit in the package"
+    mkdir -p "$scratch/units"
+    sed "s|^ExecStart=/usr/bin/qjd |ExecStart=$scratch/root/usr/bin/qjd |" "$unit" \
+        >"$scratch/units/qjd.service"
+    grep -q "^ExecStart=$scratch/" "$scratch/units/qjd.service" || fail "no ExecStart=/usr/bin/qjd"
+    local rc=0 out
+    out=$(SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --man=no \
+        "$scratch/units/qjd.service" 2>&1) || rc=$?
+    [ "$rc" -eq 0 ] && [ -z "$out" ] || fail "systemd-analyze verify (status $rc):
+$out"
+    local settings
+    settings=$(grep -E '^[A-Za-z]+=' "$unit")
+    for line in 'ConditionPathExists=/etc/qj/qjd.conf' 'RestartPreventExitStatus=2' \
+        'DynamicUser=yes' 'SupplementaryGroups=dialout' 'NoNewPrivileges=yes' \
+        'ProtectSystem=strict' 'ProtectHome=yes' 'PrivateTmp=yes' 'ReadWritePaths=/run/lock' \
+        'LoadCredential=token:/etc/qj/qjd.token' 'Documentation=man:qjd(8)' \
+        'WantedBy=multi-user.target'; do
+        grep -qxF "$line" <<<"$settings" || fail "the unit lacks $line"
+    done
+    # Serial devices stay visible; the token reaches qjd as systemd's credential.
+    ! grep -qE '^PrivateDevices=(yes|true|on|1)$' <<<"$settings" ||
+        fail "PrivateDevices would hide the serial ports"
+    grep -qE '^ExecStart=/usr/bin/qjd .*--token-file \$\{CREDENTIALS_DIRECTORY\}/token' \
+        <<<"$settings" || fail "ExecStart does not hand qjd the token credential"
+    echo "service unit: systemd-analyze verify finds nothing"
+}
+
+
 case "$mode" in
 layout) layout ;;
 package) package ;;
 lint) lint ;;
+service-package) service_package ;;
+service-lint) service_lint ;;
+service-unit) service_unit ;;
 *) fail "unknown mode $mode" ;;
 esac

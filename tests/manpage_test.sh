@@ -51,12 +51,17 @@ has_item() {
 }
 
 checked=0
+# page_of PROGRAM: its page; qjd, a system service, is in section 8, the others in section 1.
+page_of() {
+    if [ "$1" = qjd ]; then echo "$pages/qjd.8.gz"; else echo "$pages/$1.1.gz"; fi
+}
+
 for program in qj-panel qj-sim qj-ctl qjd; do
-    page=$pages/$program.1.gz
+    page=$(page_of "$program")
     [ -f "$page" ] || fail "no $page"
     # lintian's own way of looking for mistakes in a page.
     warnings=$(man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null) || true
-    [ -z "$warnings" ] || fail "$program.1 does not format cleanly:
+    [ -z "$warnings" ] || fail "$(basename "$page" .gz) does not format cleanly:
 $warnings"
     whatis=$(lexgrog "$page") || fail "no NAME section in $program.1"
     [[ "$whatis" == *": \"$program - "?* ]] || fail "the NAME line of $program.1: $whatis"
@@ -64,7 +69,7 @@ $warnings"
 done
 
 for program in "${programs[@]}"; do
-    text=$(render "$pages/$program.1.gz")
+    text=$(render "$(page_of "$program")")
     options=$(section "$text" OPTIONS)
     [ -n "$options" ] || fail "$program.1 has no OPTIONS section"
     help=$(QT_QPA_PLATFORM=offscreen timeout 30 "$build/$program" --help) ||

@@ -27,6 +27,7 @@ struct HttpReply
     std::string body;
     std::string retryAfter;
     std::string allow;
+    std::string wwwAuthenticate;
 };
 
 // One kept-alive connection to qjd.
@@ -54,7 +55,7 @@ public:
             http::request<http::string_body> req{http::string_to_verb(method), target, 11};
             if (req.method() == http::verb::unknown)
                 req.method_string(method);
-            req.set(http::field::host, "127.0.0.1");
+            req.set(http::field::host, "127.0.0.1:" + std::to_string(m_port));
             if (!body.empty() || method == "PATCH" || method == "PUT")
                 req.set(http::field::content_type, contentType);
             for (const auto &[name, value] : extra)
@@ -74,6 +75,7 @@ public:
             reply.body = res.body();
             reply.retryAfter = std::string(res[http::field::retry_after]);
             reply.allow = std::string(res[http::field::allow]);
+            reply.wwwAuthenticate = std::string(res[http::field::www_authenticate]);
             if (!res.keep_alive())
                 close();
             return reply;
@@ -98,8 +100,12 @@ private:
 class EventClient
 {
 public:
-    // `reading` false: connects and never reads, as a client that has stopped.
-    explicit EventClient(unsigned short port, bool reading = true)
+    // `reading` false: connects and never reads, as a client that has stopped. `token`: sent
+    // as the first message, as the service asks when it has one; `headers` go with the
+    // handshake (an Origin, another Host).
+    explicit EventClient(unsigned short port, bool reading = true,
+                         const std::optional<std::string> &token = std::nullopt,
+                         const std::vector<std::pair<std::string, std::string>> &headers = {})
     {
         namespace websocket = boost::beast::websocket;
         boost::beast::error_code ec;
@@ -109,8 +115,15 @@ public:
             if (!reading)
                 boost::beast::get_lowest_layer(m_ws).socket().set_option(
                     boost::asio::socket_base::receive_buffer_size(4096), ec);
-            m_ws.handshake("127.0.0.1", "/api/v1/events", ec);
+            m_ws.set_option(
+                websocket::stream_base::decorator([headers](websocket::request_type &request) {
+                    for (const auto &[name, value] : headers)
+                        request.set(name, value);
+                }));
+            m_ws.handshake("127.0.0.1:" + std::to_string(port), "/api/v1/events", ec);
         }
+        if (!ec && token)
+            m_ws.write(boost::asio::buffer("{\"token\":\"" + *token + "\"}"), ec);
         m_connected = !ec;
         if (m_connected && reading)
             m_thread = std::thread([this] { readAll(); });
@@ -141,6 +154,12 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return m_closed;
+    }
+    // The code the server closed with (0: none yet, or no close frame).
+    int closeCode()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_closed ? static_cast<int>(m_ws.reason().code) : 0;
     }
     // Waits until `done` holds for the messages so far, or `ms` pass.
     template<typename Predicate>
