@@ -51,7 +51,7 @@ int Session::run()
 {
     m_clock.start();
     m_link.connect(m_request.port);
-    if (!m_serial.portOpen()) {
+    if (!m_serial.portOpen() && !m_serial.portOpening()) {
         say(openFailure());
         return kLinkFailed;
     }
@@ -76,6 +76,11 @@ void Session::showMessage(Message message)
     case Message::AccessDenied:
         m_openRefusal = message; // told with the device's name once the connect has returned
         return;
+    case Message::ConnectFailed:
+        m_openRefusal = message; // a network device's open, which ended later
+        if (!m_linkFailure)
+            m_linkFailure = message;
+        return;
     case Message::SendFailed:
     case Message::DeviceOffline:
     default:
@@ -87,6 +92,8 @@ void Session::showMessage(Message message)
 
 QString Session::openFailure() const
 {
+    if (m_openRefusal == Message::ConnectFailed)
+        return networkProblemText(m_serial.networkProblem(), Language::English, TextUse::Line);
     const QString device = m_serial.deviceName();
     if (m_openRefusal == Message::AccessDenied)
         return oneLine(messageText(Message::AccessDenied, Language::English, device));
@@ -112,7 +119,9 @@ void Session::step()
 {
     if (m_linkFailure) {
         const QString device = m_serial.deviceName();
-        if (*m_linkFailure == Message::DeviceOffline)
+        if (*m_linkFailure == Message::ConnectFailed)
+            say(openFailure());
+        else if (*m_linkFailure == Message::DeviceOffline)
             say(QStringLiteral("the device %1 went away").arg(device));
         else if (m_phase == Phase::Connecting)
             say(QStringLiteral("no answer from the processor on %1: the connect command went "
