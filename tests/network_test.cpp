@@ -156,14 +156,15 @@ TEST_F(NetworkFixture, AnOpenThatFailsIsToldWithHostPortAndReason)
         << messages[0].toStdString();
     EXPECT_FALSE(form->link().watching());
 
-    // Busy: another client holds the line, the server says so and closes.
-    messages.clear();
-    QTcpSocket other;
-    other.connectToHost(QHostAddress::LocalHost, server.raw);
-    ASSERT_TRUE(other.waitForConnected(2000));
-    spin(200);
-    for (const QString &url : {server.socketUrl(), server.rfc2217Url()}) {
+    // Busy: another client holds the accepter; the server says so ("Port already in use", after
+    // its Telnet greeting on rfc2217://) and closes.
+    for (const auto &[url, port] : {std::pair{server.socketUrl(), server.raw},
+                                    std::pair{server.rfc2217Url(), server.telnet}}) {
         SCOPED_TRACE(url.toStdString());
+        QTcpSocket other;
+        other.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(other.waitForConnected(2000));
+        spin(200);
         messages.clear();
         useDevice(url);
         failedConnect();
