@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -148,7 +149,7 @@ void NetworkDevice::gather(const std::vector<std::uint8_t> &data)
     if (m_burstStart.elapsed() >= kBurstMost.count())
         handOver();
     else
-        m_burstTimer.start();
+        m_burstTimer.start(kBurstGap);
 }
 
 void NetworkDevice::handOver()
@@ -156,6 +157,16 @@ void NetworkDevice::handOver()
     m_burstTimer.stop();
     if (m_gathering.empty())
         return;
+    // Bytes that reached the socket within the gap, while this thread was busy elsewhere, are
+    // still part of the burst: a late timer must not cut a report in two. They are read at the
+    // next turn of the event loop, and the hand-over waits for them.
+    int waiting = 0;
+    const auto fd = static_cast<int>(m_socket.socketDescriptor());
+    if (fd >= 0 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0 &&
+        m_burstStart.elapsed() < kBurstMost.count()) {
+        m_burstTimer.start(kLateRead);
+        return;
+    }
     m_ready.insert(m_ready.end(), m_gathering.begin(), m_gathering.end());
     m_gathering.clear();
     emit readyRead();

@@ -35,6 +35,7 @@ public:
     static constexpr std::chrono::milliseconds kOpenTime{3000}; // refused, unreachable, no answer
     static constexpr std::chrono::milliseconds kBurstGap{8};    // a LAN's jitter
     static constexpr std::chrono::milliseconds kBurstMost{50};  // a stream that never pauses
+    static constexpr std::chrono::milliseconds kLateRead{1};    // bytes waiting when the gap ended
     // Keep-alive on the socket: a server gone without a word is found within 5 + 3 x 2 s.
     static constexpr int kKeepIdleSeconds = 5;
     static constexpr int kKeepIntervalSeconds = 2;

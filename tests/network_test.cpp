@@ -214,27 +214,42 @@ TEST_F(NetworkFixture, AReportSplitAcrossSegmentsIsWholeWithinTheBurstGapOnly)
     useDevice(proxy.socketUrl());
     ASSERT_TRUE(connectAndSettle()) << messages.join(u'|').toStdString();
 
-    proxy.split(5);
-    ASSERT_TRUE(control(QStringLiteral("set 32 21")));
-    EXPECT_TRUE(waitFor(
-        [&] { return panel().displayCaption(wire::kMicVolume) == QStringLiteral("21"); }, 3000));
-    ASSERT_TRUE(waitFor([&] { return proxy.splitDone(); }, 3000));
-    ASSERT_TRUE(drainLine());
-
     ASSERT_TRUE(control(QStringLiteral("trace on")));
+    const auto refusals = [&] {
+        int n = 0;
+        for (const QString &line : trace)
+            if (line.simplified().endsWith(QLatin1String("rx 55")))
+                ++n;
+        return n;
+    };
+    // 5 ms apart. A busy machine may hold the proxy's second write back past the gap; such a
+    // try tests nothing and the next report is split instead.
+    bool tried = false;
+    for (int value = 21; value < 26 && !tried; ++value) {
+        trace.clear();
+        proxy.split(5);
+        ASSERT_TRUE(control(QStringLiteral("set 32 %1").arg(value)));
+        ASSERT_TRUE(waitFor([&] { return proxy.splitDone(); }, 3000));
+        ASSERT_TRUE(drainLine());
+        if (proxy.lastGapMs() > 7.0)
+            continue;
+        tried = true;
+        EXPECT_EQ(panel().displayCaption(wire::kMicVolume), QString::number(value));
+        EXPECT_EQ(refusals(), 0) << trace.join(u'\n').toStdString();
+    }
+    ASSERT_TRUE(tried) << "the machine never kept a 5 ms gap";
+    const QString shown = panel().displayCaption(wire::kMicVolume);
+
+    // 20 ms apart: two short frames.
     trace.clear();
     proxy.split(20);
-    ASSERT_TRUE(control(QStringLiteral("set 32 23")));
+    ASSERT_TRUE(control(QStringLiteral("set 32 30")));
     ASSERT_TRUE(waitFor([&] { return proxy.splitDone(); }, 3000));
     ASSERT_TRUE(drainLine());
     spin(100);
-    EXPECT_EQ(panel().displayCaption(wire::kMicVolume), QStringLiteral("21"));
+    EXPECT_EQ(panel().displayCaption(wire::kMicVolume), shown);
     // Both halves were answered with the refusal 0x55.
-    int refusals = 0;
-    for (const QString &line : trace)
-        if (line.simplified().endsWith(QLatin1String("rx 55")))
-            ++refusals;
-    EXPECT_EQ(refusals, 2) << trace.join(u'\n').toStdString();
+    EXPECT_EQ(refusals(), 2) << trace.join(u'\n').toStdString();
     EXPECT_TRUE(online());
 }
 
@@ -308,6 +323,19 @@ TEST_F(CtlNetwork, FailuresAreOneLineInEnglish)
         {QStringLiteral("--device"), QStringLiteral("socket://127.0.0.1"), QStringLiteral("get")});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("no port (HOST:PORT)"))) << bad.err.toStdString();
+}
+
+// qj-panel refuses a network device that is not valid before it opens a window.
+TEST(PanelCommandLine, ANetworkDeviceThatIsNotValidEndsTheStartWithStatus2)
+{
+    QProcess p;
+    p.start(QStringLiteral(QJ_PANEL_PROGRAM),
+            {QStringLiteral("--port"), QStringLiteral("5=rfc2217://rack-a:0")});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()),
+              QStringLiteral("The device \"rfc2217://rack-a:0\" is not valid: the port must be 1 "
+                             "to 65535.\n"));
 }
 
 } // namespace

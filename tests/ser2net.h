@@ -140,6 +140,8 @@ public:
         m_held.clear();
     }
     bool splitDone() const { return m_gap < 0 && m_held.isEmpty(); }
+    // How far apart the two halves actually went, in ms: a busy machine may stretch the gap.
+    double lastGapMs() const { return m_lastGapMs; }
 
 private:
     void accept()
@@ -176,10 +178,12 @@ private:
         m_gap = -1;
         m_client->write(m_held.left(2));
         m_client->flush();
+        m_firstHalf.start();
         const QByteArray rest = m_held.mid(2);
         QTimer::singleShot(gap, Qt::PreciseTimer, this, [this, rest] {
             m_client->write(rest);
             m_client->flush();
+            m_lastGapMs = static_cast<double>(m_firstHalf.nsecsElapsed()) / 1e6;
             m_held.clear();
         });
     }
@@ -190,6 +194,8 @@ private:
     std::unique_ptr<QTcpSocket> m_upstreamSocket;
     QByteArray m_held;
     int m_gap = -1;
+    QElapsedTimer m_firstHalf;
+    double m_lastGapMs = 0;
 };
 
 } // namespace qj::test
