@@ -43,6 +43,7 @@ void NetworkDevice::open(const DeviceUrl &url)
     m_problem.endpoint = url.endpoint();
     m_serverText.clear();
     m_heard = false;
+    m_ackAwaited = false;
     m_state = State::Connecting;
     m_openTimer.start();
     m_socket.connectToHost(url.host, url.port);
@@ -77,6 +78,7 @@ void NetworkDevice::connected()
     if (m_state != State::Connecting)
         return;
     setKeepAlive();
+    quickAck();
     if (m_url.scheme == DeviceUrl::Scheme::Socket) {
         m_state = State::Open;
         m_openTimer.stop();
@@ -89,9 +91,22 @@ void NetworkDevice::connected()
                    static_cast<qint64>(opening.size()));
 }
 
+void NetworkDevice::quickAck()
+{
+    // Acknowledge what came at once, not up to 40 ms later: a server that leaves Nagle on holds
+    // its next small segment (the report after an acknowledgement) until this one is
+    // acknowledged, and the processor would meanwhile give up waiting for the reply. Linux
+    // falls back to delayed acknowledgements after a while, so this is asked after every read.
+    const auto fd = static_cast<int>(m_socket.socketDescriptor());
+    const int on = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
+
 void NetworkDevice::received()
 {
     const QByteArray bytes = m_socket.readAll();
+    quickAck();
     if (m_state == State::Closed || bytes.isEmpty())
         return;
     const std::span<const std::uint8_t> in(reinterpret_cast<const std::uint8_t *>(bytes.data()),
@@ -143,9 +158,21 @@ void NetworkDevice::gather(const std::vector<std::uint8_t> &data)
         if (!m_heard && m_serverText.size() < kMaxServerText && b >= 0x20 && b < 0x7F)
             m_serverText.append(static_cast<char>(b));
     }
+    auto from = data.begin();
+    if (m_ackAwaited && m_gathering.empty()) {
+        // The processor answers a command with one byte and starts a report 5 ms later at the
+        // soonest; on a line the tick reads that byte alone before the report comes. Gathered
+        // with it, the report would be read as part of the acknowledgement and lost.
+        m_ackAwaited = false;
+        m_ready.push_back(*from++);
+        emit readyRead();
+        if (from == data.end())
+            return;
+    }
     if (m_gathering.empty())
         m_burstStart.start();
-    m_gathering.insert(m_gathering.end(), data.begin(), data.end());
+    m_lateRead = false;
+    m_gathering.insert(m_gathering.end(), from, data.end());
     if (m_burstStart.elapsed() >= kBurstMost.count())
         handOver();
     else
@@ -162,11 +189,12 @@ void NetworkDevice::handOver()
     // next turn of the event loop, and the hand-over waits for them.
     int waiting = 0;
     const auto fd = static_cast<int>(m_socket.socketDescriptor());
-    if (fd >= 0 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0 &&
-        m_burstStart.elapsed() < kBurstMost.count()) {
+    if (!m_lateRead && fd >= 0 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+        m_lateRead = true; // once: the event loop reads them before the timer fires again
         m_burstTimer.start(kLateRead);
         return;
     }
+    m_lateRead = false;
     m_ready.insert(m_ready.end(), m_gathering.begin(), m_gathering.end());
     m_gathering.clear();
     emit readyRead();
@@ -197,6 +225,7 @@ bool NetworkDevice::write(std::span<const std::uint8_t> bytes)
         data = reinterpret_cast<const char *>(m_scratch.data());
         size = static_cast<qint64>(m_scratch.size());
     }
+    m_ackAwaited = bytes.size() > 1; // a command frame; a reply to a report is one byte
     if (m_socket.write(data, size) != size) {
         close(); // the caller tells the loss; no lost() besides
         return false;

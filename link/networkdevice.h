@@ -26,7 +26,8 @@ namespace qj {
 // Bytes are handed on as a serial line brings them: a burst whole. TCP may split a report
 // across segments a few ms apart, while a line brings a byte every 0.35 ms; bytes that arrive
 // within kBurstGap of the previous ones are handed over together, so that the engine's rule of
-// one quiet tick after a burst keeps its meaning.
+// one quiet tick after a burst keeps its meaning. The one exception is the first byte after a
+// command frame, the acknowledgement, which a line brings alone, ahead of any report.
 class NetworkDevice : public QObject
 {
     Q_OBJECT
@@ -89,6 +90,7 @@ private:
     void later(void (NetworkDevice::*signal)());
     void retryFired();
     void setKeepAlive();
+    void quickAck();
 
     QTcpSocket m_socket;
     DeviceUrl m_url;
@@ -103,8 +105,10 @@ private:
     std::vector<std::uint8_t> m_gathering; // a burst still coming
     std::vector<std::uint8_t> m_ready;     // handed over
     std::vector<std::uint8_t> m_scratch;
-    QByteArray m_serverText; // printable bytes before the processor said anything
-    bool m_heard = false;    // the processor said something on this connection
+    QByteArray m_serverText;   // printable bytes before the processor said anything
+    bool m_heard = false;      // the processor said something on this connection
+    bool m_ackAwaited = false; // a command went out: the next byte is handed over alone
+    bool m_lateRead = false;   // the hand-over waits once for bytes already in the socket
     unsigned m_generation = 0;
 };
 
