@@ -245,7 +245,7 @@ QString usageText()
         "  --version       shows the version and ends\n"
         "\n"
         "Exit status: 0 done; 1 the link failed; 2 usage or bad input (nothing was sent);\n"
-        "3 reports missing.\n");
+        "3 reports missing; 4 a result could not be written.\n");
 }
 
 } // namespace qj::ctl
