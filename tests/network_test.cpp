@@ -124,9 +124,29 @@ TEST_F(NetworkFixture, AServerThatStopsIsALossAndIsConnectedAgainWhenItIsBack)
     EXPECT_FALSE(form->link().watching());
     EXPECT_EQ(messages, QStringList{kGone});
 
-    // Disconnect ends a watch that is still waiting.
+    // The server back while the loss message is still open: nothing happens until it is
+    // closed, and then the panel connects by itself.
+    bool openedInBox = true;
+    bool restartedInBox = false;
+    bool watchingInBox = true;
+    form->setMessagePresenter([&](const QString &text) {
+        messages << text;
+        restartedInBox = server.restart();
+        spin(1200); // a modal box runs the event loop as long as it is open
+        openedInBox = form->serialPort()->portOpen() || form->serialPort()->portOpening();
+        watchingInBox = form->link().watching();
+    });
     server.stop();
     ASSERT_TRUE(waitFor([&] { return messages.size() == 2; }, 3000));
+    ASSERT_TRUE(restartedInBox);
+    EXPECT_FALSE(openedInBox);
+    EXPECT_FALSE(watchingInBox);
+    EXPECT_TRUE(waitFor([&] { return online(); }, 12000)) << messages.join(u'|').toStdString();
+
+    // Disconnect ends a watch that is still waiting.
+    form->setMessagePresenter([&](const QString &text) { messages << text; });
+    server.stop();
+    ASSERT_TRUE(waitFor([&] { return messages.size() == 3; }, 3000));
     EXPECT_TRUE(form->link().watching());
     form->menuActions().MenuOffline_Click();
     EXPECT_FALSE(form->link().watching());
