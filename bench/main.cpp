@@ -6,6 +6,7 @@
 #include "bench/ctlbench.h"
 #include "bench/dragbench.h"
 #include "bench/machine.h"
+#include "bench/networkbench.h"
 #include "bench/processbench.h"
 #include "bench/procstat.h"
 #include "bench/qjdbench.h"
@@ -92,7 +93,7 @@ int main(int argc, char *argv[])
         QStringLiteral("idle-seconds"), QStringLiteral("Seconds per idle-cost run (default 30)."),
         QStringLiteral("S"), QStringLiteral("30"));
     const QCommandLineOption onlyOption(
-        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-9)."),
+        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-10)."),
         QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7,8,9"));
     const QCommandLineOption outOption(
         QStringLiteral("out"),
@@ -136,7 +137,9 @@ int main(int argc, char *argv[])
         config.idleSeconds = std::max(1, parser.value(idleSecondsOption).toInt());
         qj::bench::runWatchBench(report, config);
     }
-    if (wanted("9")) {
+    if (wanted("9"))
+        qj::bench::runNetworkBench(report, runs, std::max(1, parser.value(stepsOption).toInt()));
+    if (wanted("10")) {
         qj::bench::QjdBenchConfig config;
         config.idleSeconds = std::max(1, parser.value(idleSecondsOption).toInt());
         qj::bench::runQjdBench(report, config);

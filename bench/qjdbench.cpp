@@ -224,11 +224,11 @@ void runQjdBench(Report &report, const QjdBenchConfig &config)
     const QString heading = QStringLiteral("qjd");
     std::fprintf(stderr, "9. qjd: PATCH -> frame, %d samples\n", config.samples);
     const Stats patch = patchToFrame(config.samples);
-    report.addRow({QStringLiteral("9"), QStringLiteral("qjd PATCH → frame at the processor, p50"),
+    report.addRow({QStringLiteral("10"), QStringLiteral("qjd PATCH → frame at the processor, p50"),
                    QStringLiteral("ms"), 2, Stats({patch.empty() ? NAN : patch.median()}),
                    QStringLiteral("—"), std::nullopt});
     const bool patchMet = !patch.empty() && patch.quantile(0.99) < 5.0;
-    report.addRow({QStringLiteral("9"), QStringLiteral("qjd PATCH → frame at the processor, p99"),
+    report.addRow({QStringLiteral("10"), QStringLiteral("qjd PATCH → frame at the processor, p99"),
                    QStringLiteral("ms"), 2, Stats({patch.empty() ? NAN : patch.quantile(0.99)}),
                    QStringLiteral("< 5 ms"),
                    patch.empty() ? std::optional<bool>() : std::optional<bool>(patchMet)});
@@ -237,7 +237,7 @@ void runQjdBench(Report &report, const QjdBenchConfig &config)
                  config.samples / 2);
     const Stats event = reportToEvent(config.samples / 2, config.clients);
     report.addRow(
-        {QStringLiteral("9"),
+        {QStringLiteral("10"),
          QStringLiteral("qjd report → event at %1 WebSocket clients, p99").arg(config.clients),
          QStringLiteral("ms"), 2, Stats({event.empty() ? NAN : event.quantile(0.99)}),
          QStringLiteral("< 10 ms"),
@@ -247,7 +247,7 @@ void runQjdBench(Report &report, const QjdBenchConfig &config)
     for (const int rooms : {8, 32, 64}) {
         std::fprintf(stderr, "9. qjd: idle with %d rooms, %d s\n", rooms, config.idleSeconds);
         const Idle idle = idleWith(rooms, config.idleSeconds);
-        report.addRow({QStringLiteral("9"),
+        report.addRow({QStringLiteral("10"),
                        QStringLiteral("qjd idle CPU, %1 rooms online").arg(rooms),
                        QStringLiteral("% of a core"), 2, Stats({idle.cpuPercent}),
                        rooms == 64 ? QStringLiteral("< 1 %") : QString(),
@@ -255,12 +255,12 @@ void runQjdBench(Report &report, const QjdBenchConfig &config)
                            ? std::optional<bool>(idle.cpuPercent < 1.0)
                            : std::nullopt});
         report.addRow(
-            {QStringLiteral("9"), QStringLiteral("qjd resident memory, %1 rooms online").arg(rooms),
+            {QStringLiteral("10"), QStringLiteral("qjd resident memory, %1 rooms online").arg(rooms),
              QStringLiteral("MiB"), 1, Stats({idle.residentMiB}), QString(), std::nullopt});
         idleLines << QStringLiteral("%1 rooms: %2 online").arg(rooms).arg(idle.online);
     }
     report.addAnalysis(
-        QStringLiteral("9"), heading,
+        QStringLiteral("10"), heading,
         QStringLiteral(
             "`build/qjd` against paced `qj-sim` processes on pseudo-terminals, one per room. "
             "PATCH → frame (%1 samples): from just before the HTTP request is written (a "
