@@ -55,7 +55,7 @@ Room::Room(RoomConfig config, Publish publish, QObject *parent)
         publishSetting(wireId);
     });
     m_link.transmitter().addSendHook([this](const frame::Frame &) { wake(); });
-    connect(&m_serial.device(), &QIODevice::readyRead, this, &Room::wake);
+    connect(&m_serial, &SerialPort::readyRead, this, &Room::wake);
     connect(&m_serial, &SerialPort::lost, this, [this] {
         m_link.deviceLost();
         settle();
