@@ -53,6 +53,15 @@ std::vector<std::pair<int, int>> PresetPush::unsent() const
 
 PresetPush::State PresetPush::sendNext()
 {
+    // A setting the person has changed since the push began shows the newer choice, which
+    // went out with the change: the push leaves it alone.
+    const Preset shown = capturePreset(m_link.panel());
+    while (m_next < m_changes.size() && inPreset(m_changes[m_next].first) &&
+           shown.values[static_cast<std::size_t>(m_changes[m_next].first)] !=
+               m_changes[m_next].second) {
+        ++m_next;
+        ++m_acknowledged;
+    }
     if (m_next >= m_changes.size())
         return finish(State::Done);
     const auto [wireId, value] = m_changes[m_next++];

@@ -10,7 +10,8 @@ namespace qj {
 // before it was acknowledged: the link still has one command in flight. Driven by the tick.
 // A user's change made meanwhile replaces the pending command (and the acknowledgement names
 // none), so a setting whose command was replaced is sent again, unless the user changed that
-// very setting.
+// very setting. A setting the person changes before its turn is not sent: the newest choice
+// wins.
 class PresetPush
 {
 public:
