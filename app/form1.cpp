@@ -36,8 +36,7 @@ Form1::Form1(SerialPort &serial, Port &port, QWidget *parent)
 Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent)
     : QMainWindow(parent), m_ownPort(std::move(ownPort)),
       m_serial(serial ? serial : m_ownPort.get()), m_port(port ? *port : *m_serial),
-      m_view(new PanelView(this)), m_gestures(*m_view), m_menu(*menuBar()),
-      m_panel(*this, *m_view),
+      m_view(new PanelView(this)), m_gestures(*m_view), m_menu(*menuBar()), m_panel(*this, *m_view),
       m_link(m_port, m_panel, *this), m_actions({*this, *m_view, m_menu, m_panel, m_link, *this,
                                                  m_serial ? m_serial->bindings() : m_looseBindings})
 {
@@ -166,21 +165,26 @@ void Form1::wireControls()
     PanelUndo &undo = m_actions.undo();
     OfflineWork &work = m_actions.offlineWork();
     m_actions.setGestures(&m_gestures);
-    connect(m_view, &PanelView::sliderScrolled, this, [this, &undo, &work](int wireId) {
+    connect(m_view, &PanelView::sliderScrolled, this, [this, &undo](int wireId) {
         // Scrolled comes while value() still holds the old position.
         const LevelSlider *s = m_view->slider(wireId);
         const int before = s->minimum() + s->maximum() - s->value();
         m_link.sliders().Scroll(wireId);
         undo.sliderMoved(wireId, before, s->parameterValue(), s->held());
-        work.gesture(wireId);
+        personChanged({wireId});
     });
     connect(m_view, &PanelView::sliderLetGo, this,
             [&undo](int wireId) { undo.sliderLetGo(wireId); });
-    connect(m_view, &PanelView::groupClicked, this, [this, &undo, &work](Group group, int index) {
+    connect(m_view, &PanelView::groupClicked, this, [this, &undo](Group group, int index) {
         const Preset before = capturePreset(m_panel);
         m_link.buttons().GroupClick(group, index);
         undo.recordSince(before);
-        work.gesture(before);
+        const Preset after = capturePreset(m_panel);
+        std::vector<int> changed;
+        for (const int id : presetIds())
+            if (after.values[std::size_t(id)] != before.values[std::size_t(id)])
+                changed.push_back(id);
+        personChanged(changed);
     });
     connect(m_view, &PanelView::muteClicked, this, [this] { m_link.buttons().Mute_Click(); });
     const auto changed = [this](Control control) { m_link.controlChanged(control); };
@@ -188,7 +192,7 @@ void Form1::wireControls()
     // made while the person's input is being delivered is the person's. The offline procedure
     // (a failure inside a click) changes them with the window disabled. It has changed already:
     // the value before was the other one.
-    const auto ticked = [this, &undo, &work, changed](Control control) {
+    const auto ticked = [this, &undo, changed](Control control) {
         changed(control);
         if (!m_gestures.inGesture() || !isEnabled() || !m_panel.isEnabled(control))
             return;
@@ -197,7 +201,7 @@ void Form1::wireControls()
                                                               : wire::kSurround;
         const int after = capturePreset(m_panel).values[static_cast<std::size_t>(wireId)];
         undo.recordSetting(wireId, 1 - after, after);
-        work.gesture(wireId);
+        personChanged({wireId});
     };
     connect(m_view, &PanelView::checkBoxChanged, this, ticked);
     connect(m_view, &PanelView::optionSelected, this, ticked);
@@ -206,9 +210,8 @@ void Form1::wireControls()
     connect(m_menu.action(MenuEntry::Connect), &QAction::triggered, this,
             &Form1::MenuConnect_Click);
     // A watch for a lost device follows the number in the box.
-    connect(m_view->text1(), &QLineEdit::textChanged, this, [this](const QString &text) {
-        m_link.boxNames(Connection::portNumberFrom(text));
-    });
+    connect(m_view->text1(), &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_link.boxNames(Connection::portNumberFrom(text)); });
     m_panel.setBoxHook([this](bool open) { boxOpened(open); });
 
     m_link.transmitter().addSendHook([this](const frame::Frame &) { wakeTick(); });
@@ -218,6 +221,15 @@ void Form1::wireControls()
         connect(m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
         connect(m_serial, &SerialPort::deviceBack, this, [this] { m_link.deviceReturned(); });
     }
+}
+
+void Form1::personChanged(const std::vector<int> &wireIds)
+{
+    // Offline work while connecting, a choice made online otherwise: a running push or the
+    // offline work's push leaves these out, so the newest choice wins.
+    for (const int id : wireIds)
+        m_actions.offlineWork().gesture(id);
+    m_actions.presets().leaveOut(wireIds);
 }
 
 void Form1::boxOpened(bool open)

@@ -93,6 +93,7 @@ private:
     void wireControls();
     void wakeTick();
     void boxOpened(bool open);
+    void personChanged(const std::vector<int> &wireIds);
 
     std::unique_ptr<SerialPort> m_ownPort;
     SerialPort *m_serial;

@@ -41,8 +41,8 @@ public:
 
     // askSend: the question; true to send the panel's settings, false to keep the processor's.
     // handsBusy: whether a mouse button is down on a control or a key repeats on one.
-    OfflineWork(Link &link, PanelAccess &panel, PresetMenu &presets,
-                std::function<bool()> askSend, std::function<bool()> handsBusy);
+    OfflineWork(Link &link, PanelAccess &panel, PresetMenu &presets, std::function<bool()> askSend,
+                std::function<bool()> handsBusy);
 
     // A person's gesture has just changed the panel: one setting, or whatever differs from
     // `before` (a group, a preset opened, the reset, undo and redo).
@@ -85,8 +85,8 @@ private:
     int m_quietRounds = 0;
     LinkState m_state = LinkState::Closed;
     std::optional<Preset> m_kept;
-    std::vector<int> m_keptIds;                // ascending
-    std::bitset<kParameterCount> m_reported;   // since the connection started
+    std::vector<int> m_keptIds;                         // ascending
+    std::bitset<kParameterCount> m_reported;            // since the connection started
     std::array<int, kParameterCount> m_reportedValue{}; // as the report showed it
     std::bitset<kParameterCount> m_changedOnline; // by the person, since the connection completed
 };

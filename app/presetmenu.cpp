@@ -96,6 +96,12 @@ QString PresetMenu::stopForFailure()
     return progress;
 }
 
+void PresetMenu::leaveOut(const std::vector<int> &wireIds)
+{
+    for (const int id : wireIds)
+        m_push.leaveOut(id);
+}
+
 void PresetMenu::afterTick()
 {
     handle(m_push.poll());

@@ -31,6 +31,8 @@ public:
     // offline work).
     void send(const Preset &settings) { bring(settings); }
 
+    // The person changed these settings online: a running push leaves them out.
+    void leaveOut(const std::vector<int> &wireIds);
     // After every tick: the next setting once the last was acknowledged.
     void afterTick();
     // The status lamp as things stand: the progress, connected or offline.

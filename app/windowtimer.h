@@ -42,9 +42,9 @@ private:
     std::chrono::milliseconds m_interval;
     Callback m_onTimeout;
     QTimer m_timer;
-    bool m_running = false;   // started and not yet fired or stopped
-    bool m_held = false;      // a box is open: the interval starts again when it closes
-    long long m_due = -1;     // on the test's clock, -1: not armed there
+    bool m_running = false; // started and not yet fired or stopped
+    bool m_held = false;    // a box is open: the interval starts again when it closes
+    long long m_due = -1;   // on the test's clock, -1: not armed there
 };
 
 } // namespace qj

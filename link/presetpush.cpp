@@ -3,6 +3,8 @@
 #include "params/parametermap.h"
 #include "params/preset.h"
 
+#include <algorithm>
+
 namespace qj {
 
 PresetPush::PresetPush(Link &link) : m_link(link) {}
@@ -51,17 +53,18 @@ std::vector<std::pair<int, int>> PresetPush::unsent() const
     return {m_changes.begin() + static_cast<std::ptrdiff_t>(m_next), m_changes.end()};
 }
 
+void PresetPush::leaveOut(int wireId)
+{
+    if (m_state != State::Running)
+        return;
+    const auto first = m_changes.begin() + static_cast<std::ptrdiff_t>(m_next);
+    m_changes.erase(std::remove_if(first, m_changes.end(),
+                                   [wireId](const auto &c) { return c.first == wireId; }),
+                    m_changes.end());
+}
+
 PresetPush::State PresetPush::sendNext()
 {
-    // A setting the person has changed since the push began shows the newer choice, which
-    // went out with the change: the push leaves it alone.
-    const Preset shown = capturePreset(m_link.panel());
-    while (m_next < m_changes.size() && inPreset(m_changes[m_next].first) &&
-           shown.values[static_cast<std::size_t>(m_changes[m_next].first)] !=
-               m_changes[m_next].second) {
-        ++m_next;
-        ++m_acknowledged;
-    }
     if (m_next >= m_changes.size())
         return finish(State::Done);
     const auto [wireId, value] = m_changes[m_next++];

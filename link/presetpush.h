@@ -10,8 +10,7 @@ namespace qj {
 // before it was acknowledged: the link still has one command in flight. Driven by the tick.
 // A user's change made meanwhile replaces the pending command (and the acknowledgement names
 // none), so a setting whose command was replaced is sent again, unless the user changed that
-// very setting. A setting the person changes before its turn is not sent: the newest choice
-// wins.
+// very setting.
 class PresetPush
 {
 public:
@@ -37,6 +36,9 @@ public:
     std::vector<std::pair<int, int>> unacknowledged() const;
     // While running: the changes not written yet.
     std::vector<std::pair<int, int>> unsent() const;
+    // The person has just changed `wireId` (and its command went out with the change): a change
+    // of it not written yet is dropped, so the newest choice wins.
+    void leaveOut(int wireId);
 
 private:
     State sendNext();

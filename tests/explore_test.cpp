@@ -70,7 +70,8 @@ rc::Gen<Action> anAction()
 }
 
 struct Model
-{};
+{
+};
 
 struct Step : rc::state::Command<Model, Explorer>
 {
@@ -91,7 +92,8 @@ rc::detail::TestParams params()
     p.maxSuccess = kRuns;
     p.maxSize = kMaxSteps;
     if (const char *seed = std::getenv("QJ_EXPLORE_SEED"))
-        p.seed = std::string(seed) == "random" ? std::random_device{}() : std::strtoull(seed, nullptr, 10);
+        p.seed = std::string(seed) == "random" ? std::random_device{}()
+                                               : std::strtoull(seed, nullptr, 10);
     if (const char *runs = std::getenv("QJ_EXPLORE_RUNS"))
         p.maxSuccess = std::atoi(runs);
     return p;
@@ -149,7 +151,8 @@ std::vector<Action> join(std::initializer_list<std::vector<Action>> parts)
 const std::vector<Action> online(std::begin(kOnline), std::end(kOnline));
 
 class NamedSequence : public ::testing::TestWithParam<Named>
-{};
+{
+};
 
 TEST_P(NamedSequence, KeepsEveryInvariant)
 {
@@ -166,113 +169,162 @@ const QString kOffline = QStringLiteral("设备已脱机！！！");
 
 INSTANTIATE_TEST_SUITE_P(
     Explorer, NamedSequence,
-    ::testing::Values(
-        // A click that changes nothing, and a slider moved and moved back, are no work.
-        Named{"ClicksThatChangeNothing",
-              join({{{K::Group, 6, 0}, {K::Group, 7, 0}, {K::Key, 3, 0}, {K::Key, 3, 1},
-                     {K::Option, 0}, {K::Answer, 1}},
-                    online}),
-              [](Explorer &e) { EXPECT_EQ(e.questions(), 0); }},
-        // "Send" sends the changed setting alone: the processor keeps its own values else.
-        Named{"SendSendsOnlyWhatDiffers", join({{kChange, {K::Answer, 1}}, online}),
-              [](Explorer &e) {
-                  EXPECT_EQ(e.questions(), 1);
-                  EXPECT_EQ(e.commandsWritten().size(), 2u); // the connect and the change
-              }},
-        // The connect entry again while the reports come: the first copy stands.
-        Named{"ConnectChosenAgainWhileConnecting",
-              join({{kChange, {K::Answer, 1}, {K::Connect}, {K::Pass, 60}, {K::Connect}},
-                    {{K::Pass, 1500}}}),
-              [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
-        // The device goes while the question is open: told after it, nothing sent, the work
-        // back on the panel and offered again when the device is back.
-        Named{"TheDeviceLostWhileAsked",
-              join({{kChange, {K::Answer, 1}, {K::WhileBox, 100, 1}}, online,
-                    {{K::Return}, {K::Pass, 1500}}}),
-              [](Explorer &e) {
-                  EXPECT_EQ(e.messages(), QStringList{kOffline});
-                  EXPECT_EQ(e.questions(), 2);
-              }},
-        // A box open when the question would come: it waits for the box, then its full quiet.
-        Named{"TheQuestionWaitsForAnOpenBox",
-              join({{kChange, {K::Connect}, {K::Pass, 250}, {K::WhileBox, 600},
-                     {K::OpenMissing}, {K::Pass, 1000}}}),
-              [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
-        // The connect command given up on: the work is not lost but offered next time.
-        Named{"AGiveUpBeforeTheQuestionKeepsTheWork",
-              join({{kChange, {K::Silence, 1}, {K::Connect}, {K::Pass, 2500}, {K::Silence, 0},
-                     {K::Disconnect}},
-                    online}),
-              [](Explorer &e) {
-                  EXPECT_EQ(e.messages(), QStringList{kSendFailed});
-                  EXPECT_EQ(e.questions(), 1);
-              }},
-        // A drag under way when the reports end: no question until it is let go, and the push
-        // leaves the dragged setting as the person left it.
-        Named{"TheQuestionWaitsForTheHands",
-              join({{kChange, {K::Answer, 1}, {K::Connect}, {K::Pass, 150}, {K::Press, 0},
-                     {K::Drag, 0, -3}, {K::Pass, 1200}, {K::Drag, 0, 2}, {K::Release},
-                     {K::Pass, 600}}}),
-              [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
-        // A key repeating as the reports end: the same.
-        Named{"TheQuestionWaitsForARepeatingKey",
-              join({{kChange, {K::Answer, 1}, {K::Connect}, {K::Pass, 150}, {K::Key, 2, 4},
-                     {K::Pass, 600}}}),
-              [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
-        // Another number typed after a loss: the old device back is not connected, not even
-        // when the old number is typed again.
-        Named{"TheWatchFollowsTheBox",
-              join({online, {{K::Lose}, {K::Type, 2}, {K::Return}}}),
-              [](Explorer &e) { EXPECT_EQ(e.form().link().state(), LinkState::Closed); }},
-        Named{"TheWatchDoesNotResume",
-              join({online, {{K::Lose}, {K::Type, 2}, {K::Type, 1}, {K::Return}}}),
-              [](Explorer &e) {
-                  EXPECT_FALSE(e.form().link().watching());
-                  EXPECT_EQ(e.form().link().state(), LinkState::Closed);
-              }},
-        // A surround report is no step and leaves the redo list alone.
-        Named{"ASurroundReportIsNoStep",
-              join({online, {{K::Key, 3, 0}, {K::Pass, 50}, {K::Undo}, {K::Pass, 50},
-                             {K::FrontPanel, wire::kSurround, 1}, {K::Pass, 100},
-                             {K::FrontPanel, wire::kSurround, 0}, {K::Pass, 100}}}),
-              [](Explorer &e) {
-                  EXPECT_TRUE(e.form().menuActions().undo().history().canRedo());
-              }},
-        // A connect frame that cannot be written: one message at once, a gone device watched.
-        Named{"AConnectFrameToAGoneDevice", {{K::Refuse, 1}, {K::Connect}, {K::Pass, 2500}},
-              [](Explorer &e) {
-                  EXPECT_EQ(e.messages(), QStringList{kOffline});
-                  EXPECT_TRUE(e.form().link().watching());
-              }},
-        Named{"AConnectFrameRefused", {{K::Refuse, 0}, {K::Connect}, {K::Pass, 2500}},
-              [](Explorer &e) {
-                  EXPECT_EQ(e.messages(), QStringList{kSendFailed});
-                  EXPECT_EQ(e.form().link().state(), LinkState::Closed);
-              }},
-        // The run mode's report refused: the question after 2.1 s of quiet instead of 0.3 s.
-        Named{"TheQuestionWithoutTheRunModeReport",
-              join({{kChange, {K::Corrupt, 38}, {K::Connect}, {K::Pass, 300}, {K::Corrupt, 0},
-                     {K::Pass, 2500}}}),
-              [](Explorer &e) {
-                  ASSERT_EQ(e.questions(), 1);
-                  EXPECT_GE(e.questionAt() - e.lastByteAt(), 2100);
-                  EXPECT_LT(e.questionAt() - e.lastByteAt(), 2110);
-              }},
-        Named{"TheQuestionAfterTheRunModeReport", join({{kChange}, online}),
-              [](Explorer &e) {
-                  ASSERT_EQ(e.questions(), 1);
-                  EXPECT_GE(e.questionAt() - e.lastByteAt(), 300);
-                  EXPECT_LT(e.questionAt() - e.lastByteAt(), 310);
-              }},
-        // Redo after undoing a muted reset, with Mute pressed in between: no extra toggle.
-        Named{"RedoAfterAMutedResetWithMuteBetween",
-              join({online, {{K::Mute}, {K::Pass, 50}, {K::Reset}, {K::Pass, 400}, {K::Undo},
-                             {K::Pass, 400}, {K::Mute}, {K::Pass, 50}, {K::Redo},
+    ::
+        testing::
+            Values(
+                // A click that changes nothing, and a slider moved and moved back, are no work.
+                Named{"ClicksThatChangeNothing",
+                      join({{{K::Group, 6, 0},
+                             {K::Group, 7, 0},
+                             {K::Key, 3, 0},
+                             {K::Key, 3, 1},
+                             {K::Option, 0},
+                             {K::Answer, 1}},
+                            online}),
+                      [](Explorer &e) { EXPECT_EQ(e.questions(), 0); }},
+                // "Send" sends the changed setting alone: the processor keeps its own values else.
+                Named{"SendSendsOnlyWhatDiffers", join({{kChange, {K::Answer, 1}}, online}),
+                      [](Explorer &e) {
+                          EXPECT_EQ(e.questions(), 1);
+                          EXPECT_EQ(e.commandsWritten().size(), 2u); // the connect and the change
+                      }},
+                // The connect entry again while the reports come: the first copy stands.
+                Named{"ConnectChosenAgainWhileConnecting",
+                      join({{kChange, {K::Answer, 1}, {K::Connect}, {K::Pass, 60}, {K::Connect}},
+                            {{K::Pass, 1500}}}),
+                      [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
+                // The device goes while the question is open: told after it, nothing sent, the work
+                // back on the panel and offered again when the device is back.
+                Named{"TheDeviceLostWhileAsked",
+                      join({{kChange, {K::Answer, 1}, {K::WhileBox, 100, 1}},
+                            online,
+                            {{K::Return}, {K::Pass, 1500}}}),
+                      [](Explorer &e) {
+                          EXPECT_EQ(e.messages(), QStringList{kOffline});
+                          EXPECT_EQ(e.questions(), 2);
+                      }},
+                // A box open when the question would come: it waits for the box, then its full
+                // quiet.
+                Named{"TheQuestionWaitsForAnOpenBox",
+                      join({{kChange,
+                             {K::Connect},
+                             {K::Pass, 250},
+                             {K::WhileBox, 600},
+                             {K::OpenMissing},
+                             {K::Pass, 1000}}}),
+                      [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
+                // The connect command given up on: the work is not lost but offered next time.
+                Named{"AGiveUpBeforeTheQuestionKeepsTheWork",
+                      join({{kChange,
+                             {K::Silence, 1},
+                             {K::Connect},
+                             {K::Pass, 2500},
+                             {K::Silence, 0},
+                             {K::Disconnect}},
+                            online}),
+                      [](Explorer &e) {
+                          EXPECT_EQ(e.messages(), QStringList{kSendFailed});
+                          EXPECT_EQ(e.questions(), 1);
+                      }},
+                // A drag under way when the reports end: no question until it is let go, and the
+                // push leaves the dragged setting as the person left it.
+                Named{"TheQuestionWaitsForTheHands",
+                      join({{kChange,
+                             {K::Answer, 1},
+                             {K::Connect},
+                             {K::Pass, 150},
+                             {K::Press, 0},
+                             {K::Drag, 0, -3},
+                             {K::Pass, 1200},
+                             {K::Drag, 0, 2},
+                             {K::Release},
+                             {K::Pass, 600}}}),
+                      [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
+                // A key repeating as the reports end: the same.
+                Named{"TheQuestionWaitsForARepeatingKey",
+                      join({{kChange,
+                             {K::Answer, 1},
+                             {K::Connect},
+                             {K::Pass, 150},
+                             {K::Key, 2, 4},
+                             {K::Pass, 600}}}),
+                      [](Explorer &e) { EXPECT_EQ(e.questions(), 1); }},
+                // Another number typed after a loss: the old device back is not connected, not even
+                // when the old number is typed again.
+                Named{"TheWatchFollowsTheBox",
+                      join({online, {{K::Lose}, {K::Type, 2}, {K::Return}}}),
+                      [](Explorer &e) { EXPECT_EQ(e.form().link().state(), LinkState::Closed); }},
+                Named{"TheWatchDoesNotResume",
+                      join({online, {{K::Lose}, {K::Type, 2}, {K::Type, 1}, {K::Return}}}),
+                      [](Explorer &e) {
+                          EXPECT_FALSE(e.form().link().watching());
+                          EXPECT_EQ(e.form().link().state(), LinkState::Closed);
+                      }},
+                // A surround report is no step and leaves the redo list alone.
+                Named{"ASurroundReportIsNoStep",
+                      join({online,
+                            {{K::Key, 3, 0},
+                             {K::Pass, 50},
+                             {K::Undo},
+                             {K::Pass, 50},
+                             {K::FrontPanel, wire::kSurround, 1},
+                             {K::Pass, 100},
+                             {K::FrontPanel, wire::kSurround, 0},
+                             {K::Pass, 100}}}),
+                      [](Explorer &e) {
+                          EXPECT_TRUE(e.form().menuActions().undo().history().canRedo());
+                      }},
+                // A connect frame that cannot be written: one message at once, a gone device
+                // watched.
+                Named{"AConnectFrameToAGoneDevice",
+                      {{K::Refuse, 1}, {K::Connect}, {K::Pass, 2500}},
+                      [](Explorer &e) {
+                          EXPECT_EQ(e.messages(), QStringList{kOffline});
+                          EXPECT_TRUE(e.form().link().watching());
+                      }},
+                Named{"AConnectFrameRefused",
+                      {{K::Refuse, 0}, {K::Connect}, {K::Pass, 2500}},
+                      [](Explorer &e) {
+                          EXPECT_EQ(e.messages(), QStringList{kSendFailed});
+                          EXPECT_EQ(e.form().link().state(), LinkState::Closed);
+                      }},
+                // The run mode's report refused: the question after 2.1 s of quiet instead of 0.3
+                // s.
+                Named{"TheQuestionWithoutTheRunModeReport",
+                      join({{kChange,
+                             {K::Corrupt, 38},
+                             {K::Connect},
+                             {K::Pass, 300},
+                             {K::Corrupt, 0},
+                             {K::Pass, 2500}}}),
+                      [](Explorer &e) {
+                          ASSERT_EQ(e.questions(), 1);
+                          EXPECT_GE(e.questionAt() - e.lastByteAt(), 2100);
+                          EXPECT_LT(e.questionAt() - e.lastByteAt(), 2110);
+                      }},
+                Named{"TheQuestionAfterTheRunModeReport", join({{kChange}, online}),
+                      [](Explorer &e) {
+                          ASSERT_EQ(e.questions(), 1);
+                          EXPECT_GE(e.questionAt() - e.lastByteAt(), 300);
+                          EXPECT_LT(e.questionAt() - e.lastByteAt(), 310);
+                      }},
+                // Redo after undoing a muted reset, with Mute pressed in between: no extra toggle.
+                Named{"RedoAfterAMutedResetWithMuteBetween",
+                      join({online,
+                            {{K::Mute},
+                             {K::Pass, 50},
+                             {K::Reset},
+                             {K::Pass, 400},
+                             {K::Undo},
+                             {K::Pass, 400},
+                             {K::Mute},
+                             {K::Pass, 50},
+                             {K::Redo},
                              {K::Pass, 400}}}),
-              [](Explorer &e) {
-                  EXPECT_FALSE(e.device().muted());
-                  EXPECT_EQ(e.form().view().mute()->backColour(), ButtonColour::Face);
-              }}),
+                      [](Explorer &e) {
+                          EXPECT_FALSE(e.device().muted());
+                          EXPECT_EQ(e.form().view().mute()->backColour(), ButtonColour::Face);
+                      }}),
     [](const ::testing::TestParamInfo<Named> &p) { return std::string(p.param.name); });
 
 } // namespace

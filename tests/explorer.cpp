@@ -11,10 +11,10 @@ namespace qj::test {
 namespace {
 
 const char *const kKindNames[] = {
-    "Key",       "Press",  "Drag",       "Release", "Group",   "Box",    "Option",
-    "Mute",      "Undo",   "Redo",       "Type",    "Connect", "Disconnect",
-    "Reset",     "Answer", "OpenMissing", "Pass", "FrontPanel", "Report", "Corrupt", "Silence", "Noise",
-    "Refuse",    "Lose",   "Return",     "WhileBox",
+    "Key",    "Press",       "Drag", "Release",    "Group",    "Box",        "Option",
+    "Mute",   "Undo",        "Redo", "Type",       "Connect",  "Disconnect", "Reset",
+    "Answer", "OpenMissing", "Pass", "FrontPanel", "Report",   "Corrupt",    "Silence",
+    "Noise",  "Refuse",      "Lose", "Return",     "WhileBox",
 };
 
 // The settings the processor receives: a preset's, but the two limits.
@@ -112,9 +112,8 @@ Explorer::Explorer()
     m_dialogs->whileAsked = [this] { asked(); };
     m_form->menuActions().setDialogs(std::move(dialogs));
     m_form->setMessagePresenter([this](const QString &text) { boxOpened(text); });
-    m_form->link().transmitter().addSendHook([this](const frame::Frame &) {
-        m_tickAsleep = false;
-    });
+    m_form->link().transmitter().addSendHook(
+        [this](const frame::Frame &) { m_tickAsleep = false; });
     m_form->view().text1()->setText(QStringLiteral("1"));
     m_form->show();
     if (!QTest::qWaitForWindowExposed(m_form.get()))
@@ -247,8 +246,8 @@ bool Explorer::asked()
         if (m_mustHold.count(id))
             continue;
         const auto w = m_work.find(id);
-        m_mustHold[id] = m_dialogs->sendOffline && w != m_work.end() ? w->second
-                                                                     : m_port.device.value(id);
+        m_mustHold[id] =
+            m_dialogs->sendOffline && w != m_work.end() ? w->second : m_port.device.value(id);
     }
     const Action script = m_whileBox;
     m_whileBox = Action{Action::WhileBox, 0, 0};
@@ -503,14 +502,13 @@ void Explorer::apply(const Action &action)
 
     // A connection that ended before its question keeps the work: back on the panel.
     const LinkState after = m_form->link().state();
-    if (workWasPending && m_workPending && (after == LinkState::Closed ||
-                                            after == LinkState::Offline)) {
+    if (workWasPending && m_workPending &&
+        (after == LinkState::Closed || after == LinkState::Offline)) {
         m_workPending = false;
         const Preset shown = capturePreset(m_form->panel());
         for (const auto &[id, v] : work)
             if (shown.values[std::size_t(id)] != v)
-                note("offline work lost with the connection (wire id " + std::to_string(id) +
-                     ")");
+                note("offline work lost with the connection (wire id " + std::to_string(id) + ")");
     }
     checkAfterStep(before, undoBefore, redoBefore, person);
 }
@@ -519,8 +517,7 @@ bool Explorer::quiet()
 {
     Link &link = m_form->link();
     const sim::Device &d = m_port.device;
-    return link.online() && !link.commandPending() &&
-           !m_form->menuActions().presets().pushing() &&
+    return link.online() && !link.commandPending() && !m_form->menuActions().presets().pushing() &&
            !m_form->menuActions().offlineWork().waiting() && d.reportsQueued() == 0 &&
            d.bytesOnLine() == 0 && m_port.rx.empty() && m_held < 0 &&
            m_form->panel().messagesOpen() == 0 && !m_refusedSinceConnect &&
@@ -535,9 +532,8 @@ void Explorer::checkQuiet()
     for (const int id : sentIds()) {
         const int v = shown.values[std::size_t(id)];
         if (v != m_port.device.value(id)) {
-            note("online and quiet, wire id " + std::to_string(id) + " shows " +
-                 std::to_string(v) + " but the processor holds " +
-                 std::to_string(m_port.device.value(id)));
+            note("online and quiet, wire id " + std::to_string(id) + " shows " + std::to_string(v) +
+                 " but the processor holds " + std::to_string(m_port.device.value(id)));
             return;
         }
     }

@@ -15,8 +15,8 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 
 namespace qj::test {
@@ -25,32 +25,32 @@ struct Action
 {
     enum Kind {
         // A person's gestures.
-        Key,       // a: slider, b: 0 up, 1 down, 2 page up, 3 end
-        Press,     // the mouse takes a slider's thumb (a: slider)
-        Drag,      // the held thumb moves b * 8 px
-        Release,   // the mouse lets go
-        Group,     // a: group, b: button
-        Box,       // a: 0 SuperBass, 1 SubwoofPhase
-        Option,    // a: 0 SurroundMode1, 1 SurroundMode2
-        Mute,      //
-        Undo,      //
-        Redo,      //
-        Type,      // the port box names a (1: the processor's port, 2: a port with no device)
-        Connect,   //
+        Key,     // a: slider, b: 0 up, 1 down, 2 page up, 3 end
+        Press,   // the mouse takes a slider's thumb (a: slider)
+        Drag,    // the held thumb moves b * 8 px
+        Release, // the mouse lets go
+        Group,   // a: group, b: button
+        Box,     // a: 0 SuperBass, 1 SubwoofPhase
+        Option,  // a: 0 SurroundMode1, 1 SurroundMode2
+        Mute,    //
+        Undo,    //
+        Redo,    //
+        Type,    // the port box names a (1: the processor's port, 2: a port with no device)
+        Connect, //
         Disconnect,
-        Reset,     // the reset, confirmed
-        Answer,    // the next question is answered: a 1 send, 0 keep
+        Reset,       // the reset, confirmed
+        Answer,      // the next question is answered: a 1 send, 0 keep
         OpenMissing, // a preset file that is not there: a message box with no failure
         // The processor and the line.
-        Pass,      // a ms pass
-        FrontPanel,// the processor's own panel sets a to b and reports it
-        Report,    // the processor reports a unasked
-        Corrupt,   // a: every a-th report carries a wrong check byte from now on, 0: none
-        Silence,   // a 1: commands go unanswered from now on, 0: answered again
-        Noise,     // a 1: noise bursts from now on, 0: no more
-        Refuse,    // the next write fails: a 1 the device is gone, 0 it refuses
-        Lose,      // the device is unplugged
-        Return,    // the device is plugged back in
+        Pass,       // a ms pass
+        FrontPanel, // the processor's own panel sets a to b and reports it
+        Report,     // the processor reports a unasked
+        Corrupt,    // a: every a-th report carries a wrong check byte from now on, 0: none
+        Silence,    // a 1: commands go unanswered from now on, 0: answered again
+        Noise,      // a 1: noise bursts from now on, 0: no more
+        Refuse,     // the next write fails: a 1 the device is gone, 0 it refuses
+        Lose,       // the device is unplugged
+        Return,     // the device is plugged back in
         // While the next message box is open: a ms pass, and with b the device is unplugged.
         WhileBox,
     };
@@ -141,13 +141,13 @@ private:
     QPoint m_heldAt;
 
     // The model of the person's offline work and what the processor must hold.
-    std::map<int, int> m_work;       // taken when a connection starts, with changes meanwhile
-    bool m_workPending = false;      // not yet asked about in this connection
+    std::map<int, int> m_work;  // taken when a connection starts, with changes meanwhile
+    bool m_workPending = false; // not yet asked about in this connection
     int m_questionsThisConnection = 0;
     int m_questionsTotal = 0;
     long long m_questionAt = -1;
-    std::map<int, int> m_mustHold;   // wire id -> the value the processor must end up with
-    std::set<int> m_changedOnline;   // by the person since the connection completed
+    std::map<int, int> m_mustHold; // wire id -> the value the processor must end up with
+    std::set<int> m_changedOnline; // by the person since the connection completed
     bool m_refusedSinceConnect = false;
     bool m_reportInBoxSinceConnect = false;
     bool m_connectionDisturbed = false; // the processor's panel or noise since the connect
