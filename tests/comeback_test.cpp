@@ -4,6 +4,7 @@
 // to the virtual processor and sent when the user says so.
 #include "app/menuactions.h"
 #include "app/tracefile.h"
+#include "child.h"
 #include "menufixture.h"
 #include "simfixture.h"
 
@@ -227,13 +228,12 @@ TEST_F(WindowWatch, ATryThatFailsShowsNoMessageAndTheNextReturnConnects)
     ASSERT_EQ(device->read(4), kConnectFrame);
 
     // Another program holds the returned device: a try fails with "port already open".
-    pid_t holder = -1;
+    test::Child holder; // ended even when an assertion below returns early
     whileMessageOpen = [&] {
         plugNew();
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
-        holder = fork();
-        if (holder == 0) {
+        if (holder.fork()) {
             QSerialPort port(link);
             const char ok = port.open(QIODevice::ReadWrite) ? '1' : '0';
             if (::write(ready[1], &ok, 1) != 1)
@@ -250,13 +250,12 @@ TEST_F(WindowWatch, ATryThatFailsShowsNoMessageAndTheNextReturnConnects)
     unplug();
     ASSERT_TRUE(waitFor([&] { return traced(QStringLiteral("open port 5 failed (8005)")); }, 3000))
         << traceLines().join(u'\n').toStdString();
-    ASSERT_GT(holder, 0);
+    ASSERT_GT(holder.pid(), 0);
     EXPECT_EQ(messages, QStringList{kGone}); // no "端口已打开！！！"
     EXPECT_EQ(form->link().state(), LinkState::Closed);
     EXPECT_TRUE(form->link().watching());
 
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
+    holder.end();
     plugNew(); // the next return
     EXPECT_EQ(device->read(4, kBackWithin), kConnectFrame);
     EXPECT_EQ(messages, QStringList{kGone});
