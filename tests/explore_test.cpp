@@ -54,7 +54,7 @@ rc::Gen<Action> anAction()
         {2, with(K::Answer, g::inRange(0, 2), g::just(0))},
         {1, just(K::OpenMissing)},
         {10, with(K::Pass, g::element(1, 5, 30, 120, 400, 1000, 2500), g::just(0))},
-        {2, g::map(g::pair(settable, g::inRange(0, 12)),
+        {3, g::map(g::pair(settable, g::oneOf(g::inRange(0, 2), g::inRange(0, 12))),
                    [](const std::pair<int, int> &p) {
                        return Action{K::FrontPanel, p.first, p.second};
                    })},
