@@ -94,6 +94,7 @@ void PanelUndo::take(UndoStep &step, UndoDirection direction)
     if (step.muteBefore && m_link.online()) {
         const bool lit = muteLit();
         if (direction == UndoDirection::Back) {
+            step.muteAfter = lit;
             toggleMute = lit != *step.muteBefore;
         } else {
             toggleMute = lit != step.muteAfter.value_or(lit);
