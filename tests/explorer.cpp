@@ -537,6 +537,10 @@ void Explorer::checkQuiet()
             return;
         }
     }
+    if (m_form->view().mute()->backColour() == ButtonColour::Red && !m_port.device.muted()) {
+        note("Mute lit but the processor is not muted");
+        return;
+    }
     for (const auto &[id, v] : m_mustHold) {
         if (m_port.device.value(id) != v) {
             note("the processor holds " + std::to_string(m_port.device.value(id)) +
