@@ -555,6 +555,7 @@ void Explorer::checkQuiet()
                 return;
             }
         }
+        m_workPending = false; // the processor holds it all: nothing to ask
     }
 }
 
@@ -566,6 +567,10 @@ void Explorer::checkAfterStep(LinkState before, std::size_t undoBefore, bool red
     if (!person && h.size() != 0 && (h.size() != undoBefore || h.canRedo() != redoBefore))
         note("the undo history changed without a gesture");
     checkQuiet();
+    // Online and no longer waiting: the panel has decided, and asks no more in this connection
+    // (a real difference left unasked is caught above once the line is quiet).
+    if (m_workPending && m_form->link().online() && !m_form->menuActions().offlineWork().waiting())
+        m_workPending = false;
 }
 
 } // namespace qj::test

@@ -7,6 +7,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -198,6 +199,31 @@ TEST_F(SerialPortTest, UnplugIsReportedOnceAndDoesNotSpin)
     EXPECT_LT(used, 0.15) << "the event loop kept spinning after the loss";
     const std::uint8_t b[] = {0xAA};
     EXPECT_EQ(port.output(b), PortError::None); // closed: ignored
+}
+
+// The watch's looks wait while a message box is open, and look once it has closed.
+TEST(DeviceWatchHeld, LooksWaitForTheBoxAndComeAfterIt)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile device(dir.filePath(QStringLiteral("ttyQJ0")));
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly)); // there already
+    DeviceWatch watch;
+    QSignalSpy back(&watch, &DeviceWatch::mayBeBack);
+    watch.setHeld(true);
+    watch.start(device.fileName());
+    spin(3 * int(DeviceWatch::kRetryInterval.count()));
+    EXPECT_EQ(back.count(), 0);
+    EXPECT_TRUE(watch.looking());
+    watch.setHeld(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return back.count() > 0; }, 1000));
+    // Held again in the middle of its looks: none while held.
+    watch.setHeld(true);
+    const qsizetype seen = back.count();
+    spin(3 * int(DeviceWatch::kRetryInterval.count()));
+    EXPECT_EQ(back.count(), seen);
+    watch.setHeld(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return back.count() > seen; }, 1000));
 }
 
 // A failed write is a loss when the device went away: the kernel's answer tells at once (udev
