@@ -404,12 +404,6 @@ void Explorer::apply(const Action &action)
         letGo();
         gesture([&] { m_form->menu().action(MenuEntry::Connect)->trigger(); });
         break;
-    case Action::Online:
-        letGo();
-        gesture([&] { m_form->menu().action(MenuEntry::Connect)->trigger(); });
-        onLinkState(before, m_form->link().state());
-        pass(800);
-        break;
     case Action::Disconnect:
         letGo();
         gesture([&] { m_form->menu().action(MenuEntry::Offline)->trigger(); });

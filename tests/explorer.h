@@ -37,7 +37,6 @@ struct Action
         Redo,    //
         Type,    // the port box names a (1: the processor's port, 2: a port with no device)
         Connect, //
-        Online,  // connect, then 0.8 s for the reports and the question
         Disconnect,
         Reset,       // the reset, confirmed
         Answer,      // the next question is answered: a 1 send, 0 keep
