@@ -216,7 +216,7 @@ void Form1::wireControls()
 
     m_link.transmitter().addSendHook([this](const frame::Frame &) { wakeTick(); });
     if (m_serial) {
-        connect(&m_serial->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
+        connect(m_serial, &SerialPort::readyRead, this, &Form1::wakeTick);
         m_serial->setObjectName(QStringLiteral("MSComm1"));
         connect(m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
         connect(m_serial, &SerialPort::deviceBack, this, [this] { m_link.deviceReturned(); });
@@ -306,8 +306,13 @@ void Form1::panelReset()
 
 void Form1::showMessage(Message message)
 {
-    QString text = messageText(message, m_link.language(),
-                               message == Message::AccessDenied ? deviceDescription() : QString());
+    QString text =
+        message == Message::ConnectFailed && m_serial
+            ? networkProblemText(m_serial->networkProblem(), m_link.language())
+            : messageText(message, m_link.language(),
+                          message == Message::AccessDenied || message == Message::ConnectFailed
+                              ? deviceDescription()
+                              : QString());
     // A link failure ends a running preset push before its box opens: nothing more is sent,
     // and the one box tells how far the push got.
     if (message == Message::SendFailed || message == Message::DeviceOffline) {

@@ -1,6 +1,7 @@
 #include "app/menuactions.h"
 
 #include "app/standarddialogs.h"
+#include "link/deviceurl.h"
 #include "link/panelsettings.h"
 #include "link/portscan.h"
 #include "panel/gesturewatch.h"
@@ -15,6 +16,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSpinBox>
 #include <QWidget>
 
 namespace qj {
@@ -187,12 +189,24 @@ void MenuActions::MenuSelectCom_Click()
                         [](const QString &device) { return QFileInfo::exists(device); });
     };
     PortDialog dialog(
-        rows, [this] { m_parts.host.showMessage(Message::SelectPort); }, &m_parts.window);
-    if (dialog.rows().empty()) {
+        rows, [this] { m_parts.host.showMessage(Message::SelectPort); }, &m_parts.window,
+        [this](const QString &device, UrlProblem problem) {
+            m_parts.panel.showMessage(urlProblemText(device, problem, m_parts.link.language()));
+        });
+    const int number = Connection::portNumberFrom(m_parts.view.text1()->text());
+    const QString bound =
+        PortBindings::isValidNumber(number) ? m_parts.bindings.deviceFor(number) : QString();
+    const bool network = DeviceUrl::looksLikeUrl(bound);
+    // Without a serial port the dialog still serves a number bound to a network device.
+    if (dialog.rows().empty() && !network) {
         m_parts.host.showMessage(Message::NoPort);
         return;
     }
-    dialog.selectNumber(Connection::portNumberFrom(m_parts.view.text1()->text()));
+    dialog.selectNumber(number);
+    if (network) {
+        dialog.networkDevice()->setText(bound);
+        dialog.numberBox()->setValue(number);
+    }
     if (!m_dialogs->runPortDialog(dialog) || !dialog.choice())
         return;
 

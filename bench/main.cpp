@@ -6,6 +6,7 @@
 #include "bench/ctlbench.h"
 #include "bench/dragbench.h"
 #include "bench/machine.h"
+#include "bench/networkbench.h"
 #include "bench/processbench.h"
 #include "bench/procstat.h"
 #include "bench/report.h"
@@ -91,8 +92,8 @@ int main(int argc, char *argv[])
         QStringLiteral("idle-seconds"), QStringLiteral("Seconds per idle-cost run (default 30)."),
         QStringLiteral("S"), QStringLiteral("30"));
     const QCommandLineOption onlyOption(
-        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-8)."),
-        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7,8"));
+        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-9)."),
+        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7,8,9"));
     const QCommandLineOption outOption(
         QStringLiteral("out"),
         QStringLiteral("Where to write the report (default docs/PERFORMANCE.md of the checkout)."),
@@ -135,6 +136,8 @@ int main(int argc, char *argv[])
         config.idleSeconds = std::max(1, parser.value(idleSecondsOption).toInt());
         qj::bench::runWatchBench(report, config);
     }
+    if (wanted("9"))
+        qj::bench::runNetworkBench(report, runs, std::max(1, parser.value(stepsOption).toInt()));
 
     report.addCondition(QStringLiteral("Load average after: %1 (2 cores; other work on the "
                                        "machine shows here)")

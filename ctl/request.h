@@ -17,6 +17,7 @@ enum Exit : int {
     kLinkFailed = 1,     // the device cannot be opened, no acknowledgement, the device lost
     kBadInput = 2,       // usage or bad input; nothing was written to the device
     kReportsMissing = 3, // some parameters were not reported
+    kUnwritten = 4,      // a result could not be written: the output or the saved file
 };
 
 inline constexpr int kDefaultPort = 5; // the number the panel's box starts with

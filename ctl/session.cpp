@@ -1,5 +1,6 @@
 #include "ctl/session.h"
 
+#include "ctl/output.h"
 #include "link/connection.h"
 #include "params/presetfile.h"
 
@@ -33,8 +34,11 @@ Session::Session(const Request &request, PortBindings bindings, std::FILE *out, 
         m_serial.bindings().bind(m_request.port, m_request.device);
     m_panel.setChangeHandler([this](Control control) { m_link.controlChanged(control); });
     m_link.setLanguage(Language::English);
-    m_link.decoder().setReportHook(
-        [this](std::uint8_t wireId, std::uint8_t value) { m_values.at(wireId) = value; });
+    m_link.decoder().setReportHook([this](std::uint8_t wireId, std::uint8_t value) {
+        // A wire id beyond the table is answered and changes nothing, as on the panel.
+        if (wireId < m_values.size())
+            m_values[wireId] = value;
+    });
     m_link.supervisor().setAcknowledgedHook([this](std::uint8_t cmdId, std::uint8_t) {
         if (cmdId == Connection::kConnectCmdId && !m_acknowledgedAt)
             m_acknowledgedAt = m_lastHeard = m_clock.elapsed();
@@ -51,7 +55,7 @@ int Session::run()
 {
     m_clock.start();
     m_link.connect(m_request.port);
-    if (!m_serial.portOpen()) {
+    if (!m_serial.portOpen() && !m_serial.portOpening()) {
         say(openFailure());
         return kLinkFailed;
     }
@@ -76,6 +80,11 @@ void Session::showMessage(Message message)
     case Message::AccessDenied:
         m_openRefusal = message; // told with the device's name once the connect has returned
         return;
+    case Message::ConnectFailed:
+        m_openRefusal = message; // a network device's open, which ended later
+        if (!m_linkFailure)
+            m_linkFailure = message;
+        return;
     case Message::SendFailed:
     case Message::DeviceOffline:
     default:
@@ -87,6 +96,8 @@ void Session::showMessage(Message message)
 
 QString Session::openFailure() const
 {
+    if (m_openRefusal == Message::ConnectFailed)
+        return networkProblemText(m_serial.networkProblem(), Language::English, TextUse::Line);
     const QString device = m_serial.deviceName();
     if (m_openRefusal == Message::AccessDenied)
         return oneLine(messageText(Message::AccessDenied, Language::English, device));
@@ -112,9 +123,11 @@ void Session::step()
 {
     if (m_linkFailure) {
         const QString device = m_serial.deviceName();
-        if (*m_linkFailure == Message::DeviceOffline)
+        if (*m_linkFailure == Message::ConnectFailed)
+            say(openFailure());
+        else if (*m_linkFailure == Message::DeviceOffline)
             say(QStringLiteral("the device %1 went away").arg(device));
-        else if (m_phase == Phase::Connecting)
+        else if (m_phase != Phase::Sending)
             say(QStringLiteral("no answer from the processor on %1: the connect command went "
                                "unanswered %2 times")
                     .arg(device)
@@ -133,6 +146,10 @@ void Session::step()
     case Phase::Connecting:
         if (reportsComplete())
             afterReports();
+        return;
+    case Phase::Answering:
+        if (m_clock.elapsed() >= m_pushAt)
+            startPush(std::move(m_changes));
         return;
     case Phase::Sending:
         switch (m_push.poll()) {
@@ -187,7 +204,8 @@ void Session::afterReports()
         if (ids.empty())
             for (int id = 0; id < kParameterCount; ++id)
                 ids.push_back(id);
-        print(ids);
+        if (!print(ids))
+            return;
         const std::vector<int> lost = missing(ids);
         if (!lost.empty())
             say(QStringLiteral("not reported: %1").arg(names(lost)));
@@ -203,7 +221,7 @@ void Session::afterReports()
         if (const FileProblem problem =
                 PresetFile::write(m_request.file, writePreset(capturePreset(m_panel)))) {
             say(oneLine(saveFailedText(m_request.file, problem, Language::English)));
-            finish(kBadInput);
+            finish(kUnwritten);
             return;
         }
         finish(kDone);
@@ -223,7 +241,7 @@ void Session::afterReports()
             if (inPreset(wireId))
                 shown.values[static_cast<std::size_t>(wireId)] = value;
         applyPreset(m_panel, shown);
-        startPush(m_request.settings);
+        pushSoon(m_request.settings);
         return;
     }
     case Request::Command::Load: {
@@ -237,7 +255,7 @@ void Session::afterReports()
         std::vector<std::pair<int, int>> changes =
             presetChanges(capturePreset(m_panel), m_request.preset);
         applyPreset(m_panel, m_request.preset);
-        startPush(std::move(changes));
+        pushSoon(std::move(changes));
         return;
     }
     case Request::Command::Help:
@@ -245,6 +263,13 @@ void Session::afterReports()
         finish(kDone);
         return;
     }
+}
+
+void Session::pushSoon(std::vector<std::pair<int, int>> changes)
+{
+    m_phase = Phase::Answering;
+    m_changes = std::move(changes);
+    m_pushAt = m_clock.elapsed() + kAnswerLeavesMs;
 }
 
 void Session::startPush(std::vector<std::pair<int, int>> changes)
@@ -265,7 +290,8 @@ void Session::startPush(std::vector<std::pair<int, int>> changes)
     }
 }
 
-void Session::print(const std::vector<int> &wireIds)
+// Whether the output took the lines; if not, the session is finished here.
+bool Session::print(const std::vector<int> &wireIds)
 {
     QString text;
     if (m_request.json) {
@@ -284,9 +310,20 @@ void Session::print(const std::vector<int> &wireIds)
                                                   v ? QString::number(*v) : QStringLiteral("-"));
         }
     }
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_out);
-    std::fflush(m_out);
+    const Written written = writeOut(m_out, text.toUtf8());
+    switch (written.outcome) {
+    case Written::Done:
+        return true;
+    case Written::ReaderGone:
+        m_readerGone = true;
+        finish(kDone);
+        return false;
+    case Written::Failed:
+        say(unwrittenText(QStringLiteral("the values to the standard output"), written.error));
+        finish(kUnwritten);
+        return false;
+    }
+    return false;
 }
 
 void Session::say(const QString &text)

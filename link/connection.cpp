@@ -17,7 +17,7 @@ int Connection::portNumberFrom(const QString &text)
 
 bool Connection::connect(int number, Failures failures)
 {
-    if (m_port.portOpen() && number != m_port.commPort()) {
+    if ((m_port.portOpen() || m_port.portOpening()) && number != m_port.commPort()) {
         // The port open here is not the one now named. An invalid number changes nothing: the
         // open port's device must not receive a connect command meant for another. A valid one
         // closes that port first (the port only; the panel keeps what it shows), with the
@@ -35,7 +35,11 @@ bool Connection::connect(int number, Failures failures)
     report(m_port.setPortOpen(true), failures);
     if (!m_port.portOpen())
         return false;
+    return announce(failures);
+}
 
+bool Connection::announce(Failures failures)
+{
     CommandState &s = m_transmitter.state();
     s.CmdId = kConnectCmdId;
     s.CmdValue = 1;
@@ -57,6 +61,8 @@ bool Connection::connect(int number, Failures failures)
 
 void Connection::report(PortError error, Failures failures)
 {
+    if (error == PortError::OpenPending)
+        return; // its end is told later
     if (error != PortError::None)
         qCInfo(lcLink, "port %d refused (%d)", m_port.commPort(), static_cast<int>(error));
     if (failures == Failures::Logged)

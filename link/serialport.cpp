@@ -30,6 +30,23 @@ bool deniedToThisUser(const QString &path)
 SerialPort::SerialPort(QObject *parent) : QObject(parent), m_watch(this)
 {
     connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    connect(&m_serial, &QIODevice::readyRead, this, &SerialPort::readyRead);
+    connect(&m_network, &NetworkDevice::readyRead, this, &SerialPort::readyRead);
+    connect(&m_network, &NetworkDevice::lost, this, [this] {
+        m_lastErrorText = QStringLiteral("the server closed the connection");
+        emit lost();
+    });
+    const auto ended = [this](PortError error) {
+        if (m_openHandler)
+            m_openHandler(error);
+    };
+    connect(&m_network, &NetworkDevice::opened, this, [ended] { ended(PortError::None); });
+    connect(&m_network, &NetworkDevice::openFailed, this,
+            [ended] { ended(PortError::ConnectFailed); });
+    connect(&m_network, &NetworkDevice::mayBeBack, this, [this] {
+        if (!portOpen() && !portOpening())
+            emit deviceBack();
+    });
     connect(&m_watch, &DeviceWatch::mayBeBack, this, [this] {
         if (!m_serial.isOpen())
             emit deviceBack();
@@ -47,11 +64,16 @@ QString SerialPort::deviceName() const
     return m_bindings.deviceFor(m_commPort);
 }
 
+bool SerialPort::isNetworkDevice() const
+{
+    return DeviceUrl::looksLikeUrl(deviceName());
+}
+
 PortError SerialPort::setCommPort(int number)
 {
     if (!PortBindings::isValidNumber(number))
         return PortError::InvalidPort;
-    if (m_serial.isOpen() && number != m_commPort)
+    if ((portOpen() || portOpening()) && number != m_commPort)
         return PortError::AlreadyOpen;
     m_commPort = number;
     return PortError::None;
@@ -62,12 +84,25 @@ PortError SerialPort::setPortOpen(bool open)
     if (!open) {
         if (m_serial.isOpen())
             m_serial.close();
+        m_network.close();
         return PortError::None;
     }
-    if (m_serial.isOpen())
+    if (portOpening())
+        return PortError::OpenPending; // asked again while it goes on
+    if (portOpen())
         return PortError::AlreadyOpen;
 
     const QString path = deviceName();
+    if (DeviceUrl::looksLikeUrl(path)) {
+        const std::optional<DeviceUrl> url = DeviceUrl::parse(path);
+        if (!url) {
+            m_lastErrorText = QStringLiteral("not a valid network device");
+            return PortError::InvalidPort;
+        }
+        m_lastErrorText.clear();
+        m_network.open(*url);
+        return PortError::OpenPending;
+    }
     m_serial.setPortName(path);
     m_serial.setBaudRate(kBaudRate);
     m_serial.setDataBits(QSerialPort::Data8);
@@ -97,6 +132,8 @@ PortError SerialPort::setPortOpen(bool open)
 
 int SerialPort::inBufferCount()
 {
+    if (m_network.isOpen())
+        return static_cast<int>(std::min<qint64>(m_network.bytesAvailable(), kMaxCount));
     if (!m_serial.isOpen())
         return 0;
     return static_cast<int>(std::min<qint64>(m_serial.bytesAvailable(), kMaxCount));
@@ -104,6 +141,7 @@ int SerialPort::inBufferCount()
 
 void SerialPort::discardInput()
 {
+    m_network.clearInput();
     if (m_serial.isOpen())
         m_serial.clear(QSerialPort::Input);
 }
@@ -117,6 +155,10 @@ void SerialPort::discardOutput()
 void SerialPort::input(std::vector<std::uint8_t> &into)
 {
     into.clear();
+    if (m_network.isOpen()) {
+        m_network.take(into);
+        return;
+    }
     if (!m_serial.isOpen())
         return;
     const qint64 waiting = m_serial.bytesAvailable();
@@ -129,6 +171,12 @@ void SerialPort::input(std::vector<std::uint8_t> &into)
 
 PortError SerialPort::output(std::span<const std::uint8_t> bytes)
 {
+    if (m_network.isOpen()) {
+        if (m_network.write(bytes))
+            return PortError::None;
+        m_lastErrorText = QStringLiteral("the connection to the server broke");
+        return PortError::DeviceGone;
+    }
     if (!m_serial.isOpen())
         return PortError::None;
     m_serial.clearError(); // an earlier harmless error (a refused ioctl) is no failure now
@@ -168,6 +216,15 @@ void SerialPort::setWatching(bool on)
 {
     // A pseudo-terminal never comes back: its name goes to the next one any program opens.
     // Bound through a link (qj-sim --link), the link is what comes back.
+    if (isNetworkDevice() || !on) {
+        // A server is tried again with back-off: it tells nothing when it is back.
+        if (on)
+            m_network.startWatch();
+        else
+            m_network.stopWatch();
+        if (on)
+            return;
+    }
     const QString path = systemLocation(deviceName());
     if (on && path.startsWith(QLatin1String(kPseudoTerminals)))
         return;

@@ -23,12 +23,11 @@
 namespace qj {
 namespace {
 
-using test::Bytes;
+using test::kConnectFrame;
 using test::Pty;
 using test::waitFor;
 
 const QString kGone = QStringLiteral("设备已脱机！！！");
-const Bytes kConnectFrame{0xAA, 0x00, 0x01, 0x54};
 constexpr int kBackWithin = 2000; // ms from the device's return to the panel connecting
 
 // Points the symbolic link `link` at `target`, as udev does for a device plugged in again.
@@ -291,14 +290,10 @@ struct SimWatch : test::SimFixture
     QTemporaryDir dir;
     QString link = dir.filePath(QStringLiteral("qj-sim"));
 
-    void SetUp() override
+    SimWatch()
     {
-        simulator.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
-        ASSERT_TRUE(simulator.start({QStringLiteral("--link"), link}))
-            << simulator.errorString().toStdString();
-        form = std::make_unique<Form1>();
-        form->setMessagePresenter([this](const QString &text) { messages << text; });
-        bind(link);
+        simArguments = QStringList{QStringLiteral("--link"), link};
+        boundPath = link;
     }
 };
 
@@ -341,17 +336,7 @@ TEST_F(SimWatch, SettingsMadeOfflineAreSentWhenTheUserSaysSo)
     form->menu().action(MenuEntry::OpenFile)->trigger();
     ASSERT_EQ(capturePreset(panel()), far);
 
-    bool waiting = false;
-    int overlaps = 0;
-    frame::Frame last{};
-    form->link().transmitter().addSendHook([&](const frame::Frame &f) {
-        if (waiting && f != last)
-            ++overlaps;
-        waiting = true;
-        last = f;
-    });
-    form->link().supervisor().setAcknowledgedHook(
-        [&](std::uint8_t, std::uint8_t) { waiting = false; });
+    countOverlaps();
 
     connect();
     ASSERT_TRUE(waitFor([&] { return dialogs.asked.contains(QStringLiteral("offline")); }, 5000));

@@ -1,9 +1,10 @@
-// qj-ctl as a script runs it: the program against build/qj-sim on real pseudo-terminals.
+// qj-ctl as a script runs it: the program against build/qj-sim on real
+// pseudo-terminals.
 #include "link/panelsettings.h"
+#include "params/offlinedefaults.h"
 #include "params/parametermap.h"
 #include "params/preset.h"
-#include "pty.h"
-#include "tools/simlauncher.h"
+#include "simprocessor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,8 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
+
+#include <unistd.h>
 
 namespace qj {
 namespace {
@@ -27,14 +33,7 @@ constexpr int kWaitMs = 15000;
 
 bool waitFor(const std::function<bool()> &done, int ms = kWaitMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        test::spin(2);
-    }
-    return true;
+    return test::waitFor(done, ms);
 }
 
 QString name(int wireId)
@@ -45,100 +44,116 @@ QString name(int wireId)
 
 struct CtlRun
 {
-    int status = -1;
+    int status = -1; // as the shell tells it: 128 + the signal for a program ended by one
     QString out;
     QString err;
 };
 
-// One virtual processor with its trace.
-struct Processor
-{
-    sim::SimLauncher sim;
-    QStringList trace;
+// Where qj-ctl's standard output goes.
+enum class Output {
+    Captured,         // a pipe the test reads
+    Full,             // /dev/full: every write fails with ENOSPC
+    Closed,           // no standard output at all: EBADF
+    ReaderGone,       // a pipe whose reader has gone
+    ReaderGoneIgnored // the same, with SIGPIPE ignored by whoever started qj-ctl
+};
 
+// Sets up the child's standard output; runs in the child between fork and exec.
+void redirect(Output output)
+{
+    if (output == Output::Closed) {
+        ::close(STDOUT_FILENO);
+        return;
+    }
+    int ends[2];
+    if (::pipe(ends) != 0)
+        _exit(99);
+    ::dup2(ends[1], STDOUT_FILENO);
+    ::close(ends[0]); // nobody reads
+    ::close(ends[1]);
+    if (output == Output::ReaderGoneIgnored)
+        ::signal(SIGPIPE, SIG_IGN);
+}
+
+// A processor played by hand on a pseudo-terminal, for lines the virtual processor never makes.
+// It acknowledges the connect command, sends its reports one at a time (each after qj-ctl's
+// answer to the one before), then, when noisy, a stray byte every 20 ms for as long as qj-ctl
+// runs; it acknowledges every command frame that comes and notes it. An answer that never
+// came (thrown away by the next frame) shows as commands read out of step.
+struct PlayedLine
+{
+    std::vector<test::Bytes> reports;
+    bool noisy = false;
+};
+
+struct PlayedProcessor
+{
+    static constexpr qint64 kGapMs = 20; // between the bursts it sends: each its own burst
+
+    PlayedProcessor(test::Pty &p, PlayedLine l) : pty(p), line(std::move(l)) { clock.start(); }
+
+    test::Pty &pty;
+    PlayedLine line;
+    QElapsedTimer clock;
+    test::Bytes in;
+    std::size_t next = 0;
+    bool acknowledged = false;
+    bool answerDue = false;
+    qint64 lastSent = 0; // ms on clock: the acknowledgement or the last report
+    qint64 lastNoise = 0;
+    QStringList commands; // "id=value", the connect left out
+
+    void step()
+    {
+        std::uint8_t buf[64];
+        for (ssize_t n; (n = ::read(pty.master(), buf, sizeof buf)) > 0;)
+            in.insert(in.end(), buf, buf + n);
+        const qint64 now = clock.elapsed();
+        if (!acknowledged) {
+            if (in.size() < 4)
+                return;
+            in.clear(); // the connect command, perhaps sent again
+            pty.write({0xAA});
+            acknowledged = true;
+            lastSent = lastNoise = now;
+            return;
+        }
+        if (answerDue) { // the answer to the report, 0xAA or 0x55
+            if (in.empty())
+                return;
+            in.erase(in.begin());
+            answerDue = false;
+        }
+        if (next < line.reports.size()) {
+            if (now - lastSent >= kGapMs) {
+                pty.write(line.reports[next++]);
+                lastSent = now;
+                answerDue = true;
+            }
+            return;
+        }
+        if (line.noisy) {
+            in.clear(); // the answers to the noise
+            if (now - lastNoise >= kGapMs) {
+                pty.write({0x00});
+                lastNoise = now;
+            }
+            return;
+        }
+        while (in.size() >= 4) {
+            commands << QStringLiteral("%1=%2").arg(in[1]).arg(in[2]);
+            in.erase(in.begin(), in.begin() + 4);
+            pty.write({0xAA});
+        }
+    }
+};
+
+// One virtual processor, traced from the start.
+struct Processor : test::SimProcessor
+{
     bool start(QStringList arguments = {})
     {
-        sim.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
-        QObject::connect(&sim, &sim::SimLauncher::traced,
-                         [this](const QString &line) { trace << line; });
-        arguments << QStringLiteral("--trace");
-        return sim.start(arguments);
-    }
-    QString path() const { return sim.ptyPath(); }
-    bool control(const QString &line) { return sim.request(line).startsWith(QLatin1String("OK")); }
-
-    std::vector<int> state()
-    {
-        const QStringList words = sim.request(QStringLiteral("state")).split(u' ');
-        std::vector<int> values;
-        for (qsizetype i = 1; i < words.size(); ++i)
-            values.push_back(words[i].toInt());
-        return values;
-    }
-
-    // Nothing left to go out or crossing the line.
-    bool settled()
-    {
-        return waitFor([&] {
-            return sim.request(QStringLiteral("queue")) == QLatin1String("OK 0") &&
-                   sim.request(QStringLiteral("line")) == QLatin1String("OK 0");
-        });
-    }
-
-    // Settings changed on the processor's own front panel, then a new pseudo-terminal, so the
-    // reports of those changes, which nobody answered, are not waiting for the next program.
-    bool hold(const std::vector<std::pair<int, int>> &settings)
-    {
-        for (const auto &[id, value] : settings)
-            if (!control(QStringLiteral("set %1 %2").arg(id).arg(value)))
-                return false;
-        if (!settled())
-            return false;
-        bool lost = false;
-        bool ready = false;
-        QObject::connect(&sim, &sim::SimLauncher::ptyLost, [&] { lost = true; });
-        QObject::connect(&sim, &sim::SimLauncher::ptyReady, [&] { ready = true; });
-        sim.sendLine(QStringLiteral("unplug"));
-        if (!waitFor([&] { return lost; }))
-            return false;
-        sim.sendLine(QStringLiteral("plug"));
-        const bool ok = waitFor([&] { return ready; });
-        QObject::disconnect(&sim, &sim::SimLauncher::ptyLost, nullptr, nullptr);
-        QObject::disconnect(&sim, &sim::SimLauncher::ptyReady, nullptr, nullptr);
-        trace.clear();
-        return ok;
-    }
-
-    // The words of the trace lines of one kind: "rx", "tx" or "--".
-    QStringList lines(const QString &kind) const
-    {
-        QStringList out;
-        for (const QString &line : trace) {
-            const QStringList words = line.simplified().split(u' ');
-            if (words.size() > 1 && words[1] == kind)
-                out << words.mid(2).join(u' ');
-        }
-        return out;
-    }
-    int bytesReceived() const
-    {
-        int n = 0;
-        for (const QString &bytes : lines(QStringLiteral("rx")))
-            n += int(bytes.split(u' ').size());
-        return n;
-    }
-    // The commands the processor acknowledged, "id=value" by wire id, the connect left out.
-    QStringList acknowledged() const
-    {
-        QStringList out;
-        static const QRegularExpression command(
-            QStringLiteral("^command (\\d+=\\d+) acknowledged"));
-        for (const QString &decision : lines(QStringLiteral("--"))) {
-            const QRegularExpressionMatch m = command.match(decision);
-            if (m.hasMatch() && m.captured(1) != QLatin1String("0=1"))
-                out << m.captured(1);
-        }
-        return out;
+        return SimProcessor::start(arguments << QStringLiteral("--trace"));
     }
 };
 
@@ -151,30 +166,41 @@ protected:
         ASSERT_TRUE(room.start()) << room.sim.errorString().toStdString();
     }
 
-    // qj-ctl with these arguments, its settings folder a scratch one.
-    CtlRun ctl(const QStringList &arguments)
+    // qj-ctl with these arguments, its settings folder a scratch one, its standard output where
+    // `output` says; `meanwhile` runs in the loop while it does.
+    CtlRun ctl(const QStringList &arguments, Output output = Output::Captured,
+               const std::function<void()> &meanwhile = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         p.setProcessEnvironment(env);
+        if (output == Output::Full)
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        else if (output != Output::Captured)
+            p.setChildProcessModifier([output] { redirect(output); });
         p.start(QStringLiteral(QJ_CTL_PROGRAM), arguments);
         CtlRun run;
-        if (!p.waitForStarted() || !waitFor([&] { return p.state() == QProcess::NotRunning; })) {
+        const auto ended = [&] {
+            if (meanwhile)
+                meanwhile();
+            return p.state() == QProcess::NotRunning;
+        };
+        if (!p.waitForStarted() || !waitFor(ended)) {
             p.kill();
             p.waitForFinished();
             return run;
         }
-        run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.status = p.exitCode() + (p.exitStatus() == QProcess::NormalExit ? 0 : 128);
         run.out = QString::fromUtf8(p.readAllStandardOutput());
         run.err = QString::fromUtf8(p.readAllStandardError());
         return run;
     }
-    CtlRun ctlOn(Processor &processor, QStringList arguments)
+    CtlRun ctlOn(Processor &processor, QStringList arguments, Output output = Output::Captured)
     {
         arguments.prepend(processor.path());
         arguments.prepend(QStringLiteral("--device"));
-        return ctl(arguments);
+        return ctl(arguments, output);
     }
 
     QString file(const QString &fileName) const { return dir.filePath(fileName); }
@@ -197,7 +223,8 @@ QMap<QString, QString> linesOf(const QString &out)
 
 TEST_F(CtlOnSim, GetPrintsWhatTheProcessorReportsInLinesAndAsJson)
 {
-    // The source on Auto (8), a group index, a box, a level, the other surround option.
+    // The source on Auto (8), a group index, a box, a level, the other surround
+    // option.
     ASSERT_TRUE(room.hold({{wire::kMusicSelect, 8},
                            {12, 2},
                            {wire::kSuperBass, 1},
@@ -250,8 +277,9 @@ TEST_F(CtlOnSim, SetSendsEachSettingInTheOrderGivenOneInFlight)
     EXPECT_EQ(held[wire::kSurround], 1);
     EXPECT_EQ(held[wire::kMicVolume], 5);
 
-    // One in flight: after each acknowledgement the processor sends before it hears the next
-    // command, and nothing comes from qj-ctl while a command waits.
+    // One in flight: after each acknowledgement the processor sends before it
+    // hears the next command, and nothing comes from qj-ctl while a command
+    // waits.
     int waiting = 0; // commands received and not yet acknowledged
     int most = 0;
     bool reports = true; // the connection's reports come first
@@ -274,8 +302,8 @@ TEST_F(CtlOnSim, SetSendsEachSettingInTheOrderGivenOneInFlight)
 
 TEST_F(CtlOnSim, SaveAndLoadCarryOneRoomsSettingsToAnother)
 {
-    // Room 3 holds its music above a limit lowered on its front panel: the panel shows the
-    // level at the limit, and so does the file.
+    // Room 3 holds its music above a limit lowered on its front panel: the panel
+    // shows the level at the limit, and so does the file.
     ASSERT_TRUE(room.hold({{wire::kMusicVolume, 50},
                            {wire::kMaxMusicVolume, 40},
                            {12, 3},
@@ -339,6 +367,12 @@ TEST_F(CtlOnSim, BadInputOfEveryKindIsRefusedBeforeAnythingIsWritten)
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
     const QString folder = file(QStringLiteral("folder"));
     const QString missing = file(QStringLiteral("nowhere/room.json"));
+    const QString spare = file(QStringLiteral("a.json"));
+    const QString valid = file(QStringLiteral("valid.json"));
+    QFile v(valid);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write(writePreset(offlinePreset()));
+    v.close();
 
     const std::vector<QStringList> cases = {
         {"dance"},                          // unknown command
@@ -362,6 +396,8 @@ TEST_F(CtlOnSim, BadInputOfEveryKindIsRefusedBeforeAnythingIsWritten)
         {"load"},                                      // no file
         {"save", missing},                             // nowhere to write
         {"save", folder},
+        {"save", spare, file(QStringLiteral("b.json"))}, // two files: which?
+        {"load", valid, valid},
         {"get", "--frobnicate"},            // unknown option
         {"set", "MusicVolume=1", "--json"}, // an option of another command
         {"--port", "0", "get"},
@@ -379,9 +415,92 @@ TEST_F(CtlOnSim, BadInputOfEveryKindIsRefusedBeforeAnythingIsWritten)
     const CtlRun both = ctl({QStringLiteral("--device"), room.path(), QStringLiteral("--port"),
                              QStringLiteral("5"), QStringLiteral("get")});
     EXPECT_EQ(both.status, 2);
+    // Network devices that name no host and port.
+    for (const char *device : {"socket://127.0.0.1", "rfc2217://:4001", "telnet://host:23",
+                               "socket://host:70000", "socket://host:4001?timeout=1"}) {
+        const CtlRun run =
+            ctl({QStringLiteral("--device"), QString::fromLatin1(device), QStringLiteral("get")});
+        EXPECT_EQ(run.status, 2) << device;
+        EXPECT_TRUE(run.err.startsWith(
+            QStringLiteral("qj-ctl: The device \"%1\" is not valid: ").arg(QLatin1String(device))))
+            << run.err.toStdString();
+    }
     ASSERT_TRUE(room.settled());
     EXPECT_EQ(room.bytesReceived(), 0) << room.trace.join(u'\n').toStdString();
     EXPECT_FALSE(QFile::exists(missing));
+    EXPECT_FALSE(QFile::exists(spare));
+}
+
+// Every way a run ends that a script must tell apart by the status: results that cannot be
+// written, a reader gone, and lines the virtual processor never makes (played by hand). No run
+// aborts, hangs or reports a success it did not have.
+TEST_F(CtlOnSim, EveryEndingHasItsStatusAndNoRunAbortsOrHangs)
+{
+    const test::Bytes runMode{0xAA, 0x25, 0x00, 0x30}; // User1: the last report
+    const test::Bytes beyond{0xAA, 0x28, 0x05, 0x28};  // wire id 40: no parameter of the table
+    const test::Bytes garbled{0xAA, 0x1F, 0x0A, 0x00}; // a wrong check byte: refused
+    struct Ending
+    {
+        const char *what;
+        QStringList arguments; // after --device
+        Output output;
+        std::optional<PlayedLine> played; // none: the virtual processor
+        int status;
+        QString err;              // a part of the message; empty: no message at all
+        QStringList sent = {};    // played: the commands acknowledged
+        qint64 endsAfter[2] = {}; // played: ms from its last report (or the acknowledgement)
+                                  // to the end, least and most; {0, 0}: not measured
+    };
+    const PlayedLine setAfterBeyond{{beyond, runMode}};
+    const PlayedLine reportsLost{{garbled, garbled, garbled}};
+    const PlayedLine endlessNoise{{}, true};
+    const QString values = QStringLiteral("cannot write the values to the standard output");
+    // clang-format off
+    const Ending endings[] = {
+        {"values into a full disk", {"get"}, Output::Full, {}, 4,
+         values + QStringLiteral(": No space left on device")},
+        {"values with no standard output", {"get", "--json"}, Output::Closed, {}, 4, values},
+        {"the help into a full disk", {"--help"}, Output::Full, {}, 4, "cannot write the help"},
+        {"a save onto a full disk", {"save", "/dev/full"}, Output::Captured, {}, 4,
+         "Cannot save the preset file \"/dev/full\""},
+        {"a reader gone", {"get"}, Output::ReaderGone, {}, 128 + SIGPIPE, ""},
+        {"a reader gone, SIGPIPE ignored", {"get"}, Output::ReaderGoneIgnored, {}, 128 + SIGPIPE,
+         ""},
+        {"the help to a reader gone", {"--help"}, Output::ReaderGoneIgnored, {}, 128 + SIGPIPE, ""},
+        {"a report beyond the table, then a set", {"set", "MusicVolume=10", "EchoMode=2"},
+         Output::Captured, setAfterBeyond, 0, "", {"31=10", "12=2"}},
+        {"every report lost: 200 ms of quiet", {"get", "RunMode"}, Output::Captured, reportsLost,
+         3, "not reported: RunMode", {}, {200, 1500}},
+        {"noise that never stops: 3 s at the most", {"get", "RunMode"}, Output::Captured,
+         endlessNoise, 3, "not reported: RunMode", {}, {3000, 4500}},
+    };
+    // clang-format on
+    for (const Ending &e : endings) {
+        SCOPED_TRACE(e.what);
+        CtlRun run;
+        if (e.played) {
+            test::Pty pty;
+            ASSERT_TRUE(pty.ok());
+            PlayedProcessor processor(pty, *e.played);
+            run = ctl(QStringList{QStringLiteral("--device"), QString::fromStdString(pty.path())} +
+                          e.arguments,
+                      e.output, [&] { processor.step(); });
+            const qint64 after = processor.clock.elapsed() - processor.lastSent;
+            EXPECT_EQ(processor.commands, e.sent);
+            if (e.endsAfter[1] > 0) {
+                EXPECT_GE(after, e.endsAfter[0]);
+                EXPECT_LE(after, e.endsAfter[1]);
+            }
+        } else {
+            run = ctlOn(room, e.arguments, e.output);
+        }
+        EXPECT_EQ(run.status, e.status) << run.err.toStdString();
+        if (e.err.isEmpty())
+            EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        else
+            EXPECT_TRUE(run.err.startsWith(QLatin1String("qj-ctl: ")) && run.err.contains(e.err))
+                << run.err.toStdString();
+    }
 }
 
 TEST_F(CtlOnSim, ASilentProcessorGetsTenConnectCommandsAndTheLinkFails)
@@ -405,7 +524,8 @@ TEST_F(CtlOnSim, ADeviceLostWhileConnectingFailsTheLink)
     QProcess p;
     p.start(QStringLiteral(QJ_CTL_PROGRAM),
             {QStringLiteral("--device"), silent.path(), QStringLiteral("get")});
-    // Unplugged once the connect command has come, while qj-ctl waits for its answer.
+    // Unplugged once the connect command has come, while qj-ctl waits for its
+    // answer.
     ASSERT_TRUE(waitFor([&] { return silent.bytesReceived() >= 4; }));
     silent.sim.sendLine(QStringLiteral("unplug"));
     ASSERT_TRUE(waitFor([&] { return p.state() == QProcess::NotRunning; }));
@@ -427,7 +547,8 @@ TEST_F(CtlOnSim, AProcessorWhoseReportsAreAllLostNeverConnectsAndNothingIsSent)
     EXPECT_EQ(set.status, 3);
     ASSERT_TRUE(garbled.settled());
     EXPECT_TRUE(garbled.acknowledged().isEmpty());
-    // It waited for the reports to end rather than closing the port in the middle of one.
+    // It waited for the reports to end rather than closing the port in the middle
+    // of one.
     EXPECT_FALSE(garbled.trace.filter(QStringLiteral("report 37")).isEmpty());
 }
 
@@ -484,8 +605,8 @@ TEST_F(CtlOnSim, ReportsLostToNoiseAreShownMissingAndNothingIsSavedOrLoaded)
     EXPECT_EQ(json.status, 3);
     EXPECT_TRUE(json.out.contains(QLatin1String("null"))) << json.out.toStdString();
 
-    // A file from guesses would be opened by the panel as the truth; a push from them would
-    // leave settings out.
+    // A file from guesses would be opened by the panel as the truth; a push from
+    // them would leave settings out.
     const QString path = file(QStringLiteral("partial.json"));
     EXPECT_EQ(ctlOn(noisy, {QStringLiteral("save"), path}).status, 3);
     EXPECT_FALSE(QFile::exists(path));

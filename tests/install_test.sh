@@ -216,32 +216,37 @@ package() {
     echo "package: $(basename "$deb"), Depends: $depends"
 }
 
-# as_user COMMAND...: lintian unpacks a package and runs tools on what is inside, so it warns
-# when run as root. As root, it runs as nobody, in a folder of its own that nobody can write.
-as_user() {
+# lintian_on DEB: lintian unpacks a package and runs tools on what is inside, so it warns when
+# run as root. As root it runs as nobody, on a copy of the package in a new 0755 folder under
+# /var/tmp that nobody owns, working in that folder: the checkout, the build folder and TMPDIR
+# may lie where nobody cannot enter (root's home, a folder made by mktemp -d).
+lintian_on() {
+    local deb=$1
+    shift
     if [ "$(id -u)" -ne 0 ]; then
-        "$@"
+        lintian "$@" "$deb"
         return
     fi
-    local home=$scratch/nobody
-    mkdir -p "$home"
-    chown nobody:nogroup "$home"
-    chmod 755 "$scratch"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env HOME="$home" TMPDIR="$home" "$@"
+    local home rc=0
+    home=$(mktemp -d /var/tmp/qj-lintian.XXXXXX)
+    chmod 755 "$home"
+    cp "$deb" "$home/"
+    chown -R nobody:nogroup "$home"
+    (cd "$home" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env HOME="$home" TMPDIR="$home" lintian "$@" "$home/$(basename "$deb")") || rc=$?
+    rm -rf "$home"
+    return "$rc"
 }
 
 lint() {
     local deb
     deb=$(build_package)
-    chmod 755 "$scratch/out"
-    chmod 644 "$deb"
 
     # Errors and warnings fail; every tag is shown, informational and overridden ones too, so
     # that each is either mended or overridden with its reason.
     local rc=0 tags
-    tags=$(as_user lintian --display-info --show-overrides --tag-display-limit 0 \
-        --fail-on error,warning "$deb" 2>&1) || rc=$?
+    tags=$(lintian_on "$deb" --display-info --show-overrides --tag-display-limit 0 \
+        --fail-on error,warning 2>&1) || rc=$?
     echo "${tags:-lintian: no tags}"
     [ "$rc" -eq 0 ] || fail "lintian finds errors or warnings in $(basename "$deb") (above)"
 

@@ -1,64 +1,21 @@
 // Failures in the middle of other work, on the window's own serial port and a real
 // pseudo-terminal: a loss noticed inside the send procedure, and a connect naming another
 // number than the port open in the panel.
-#include "app/form1.h"
-#include "link/serialport.h"
-#include "panel/commandbutton.h"
-#include "panel/levelslider.h"
-#include "panel/panelview.h"
-#include "pty.h"
-
-#include <QAction>
-#include <QLineEdit>
-
-#include <gtest/gtest.h>
-
-#include <functional>
+#include "ptywindow.h"
 
 namespace qj {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::kConnectFrame;
 using test::Pty;
 using test::spin;
+using test::waitFor;
 
-const Bytes kConnectFrame{0xAA, 0x00, 0x01, 0x54};
-
-struct LinkFailureTest : ::testing::Test
-{
-    Form1 form; // its own serial port and its own 1 ms timer
-    QStringList messages;
-
-    void SetUp() override
-    {
-        form.setMessagePresenter([this](const QString &text) { messages << text; });
-    }
-    void bind(int number, const Pty &pty)
-    {
-        form.serialPort()->bindings().bind(number, QString::fromStdString(pty.path()));
-    }
-    void connect(const QString &typed)
-    {
-        form.view().text1()->setText(typed);
-        form.menu().action(MenuEntry::Connect)->trigger();
-    }
-    bool waitFor(const std::function<bool()> &done, int ms)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms)
-                return false;
-            spin(2);
-        }
-        return true;
-    }
-    const CommandState &cmd() { return form.link().command(); }
-};
+using LinkFailureTest = test::PtyWindow;
 
 TEST_F(LinkFailureTest, ALossNoticedWhileSendingLeavesTheCommandStateClear)
 {
-    Pty pty;
     ASSERT_TRUE(pty.ok());
     bind(5, pty);
     connect(QStringLiteral("5"));

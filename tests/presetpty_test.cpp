@@ -1,8 +1,5 @@
-#include "app/form1.h"
-#include "link/serialport.h"
 #include "menufixture.h"
-#include "panel/levelslider.h"
-#include "pty.h"
+#include "ptywindow.h"
 
 #include <QElapsedTimer>
 
@@ -60,31 +57,37 @@ struct ScriptedProcessor
     }
 };
 
-TEST(PresetPushRealTest, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
+// The window with a far preset to open, its processor played on a pseudo-terminal.
+struct PresetOnPty : test::PtyWindow
 {
-    test::Pty pty;
-    ASSERT_TRUE(pty.ok());
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("far.json"));
-    test::writeFile(path, writePreset(test::farPreset()));
+    QString path = dir.filePath(QStringLiteral("far.json"));
 
-    Form1 form; // its own serial port and its own 1 ms timer
-    QStringList messages;
-    form.setMessagePresenter([&](const QString &text) { messages << text; });
-    auto dialogs = std::make_unique<test::ScriptedDialogs>();
-    dialogs->openPath = path;
-    form.menuActions().setDialogs(std::move(dialogs));
-    form.serialPort()->bindings().bind(5, QString::fromStdString(pty.path()));
+    void SetUp() override
+    {
+        PtyWindow::SetUp();
+        ASSERT_TRUE(pty.ok());
+        test::writeFile(path, writePreset(test::farPreset()));
+        auto dialogs = std::make_unique<test::ScriptedDialogs>();
+        dialogs->openPath = path;
+        form.menuActions().setDialogs(std::move(dialogs));
+        bind(5, pty);
+    }
+    // Connected the usual way (the box holds 5); the processor holds what the offline panel
+    // shows.
+    ::testing::AssertionResult connectOnline()
+    {
+        form.menu().action(MenuEntry::Connect)->trigger();
+        return test::answerConnect(form, pty);
+    }
+};
+using PresetPushRealTest = PresetOnPty;
+using UndoRealTest = PresetOnPty;
+
+TEST_F(PresetPushRealTest, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
+{
     form.show();
-
-    // Connected the usual way; the processor holds what the offline panel shows.
-    form.menu().action(MenuEntry::Connect)->trigger();
-    ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
-    pty.write({0xAA});
-    test::spin(20);
-    pty.write({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1
-    ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
-    ASSERT_TRUE(form.view().mute()->isEnabled());
+    ASSERT_TRUE(connectOnline());
 
     ScriptedProcessor processor{pty};
     const Preset start = offlinePreset();
@@ -119,29 +122,10 @@ TEST(PresetPushRealTest, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
 
 // Ctrl+Z and Ctrl+Shift+Z pressed on the window: the preset goes back and comes again on a real
 // line, one command in flight, and a key step of a slider is taken back with one frame.
-TEST(UndoRealTest, TheKeysTakeBackAndRedoOnTheLineOneCommandInFlight)
+TEST_F(UndoRealTest, TheKeysTakeBackAndRedoOnTheLineOneCommandInFlight)
 {
-    test::Pty pty;
-    ASSERT_TRUE(pty.ok());
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("far.json"));
-    test::writeFile(path, writePreset(test::farPreset()));
-
-    Form1 form;
-    QStringList messages;
-    form.setMessagePresenter([&](const QString &text) { messages << text; });
-    auto dialogs = std::make_unique<test::ScriptedDialogs>();
-    dialogs->openPath = path;
-    form.menuActions().setDialogs(std::move(dialogs));
-    form.serialPort()->bindings().bind(5, QString::fromStdString(pty.path()));
     form.show();
-    form.menu().action(MenuEntry::Connect)->trigger();
-    ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
-    pty.write({0xAA});
-    test::spin(20);
-    pty.write({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1: online
-    ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
-    ASSERT_TRUE(form.view().mute()->isEnabled());
+    ASSERT_TRUE(connectOnline());
 
     ScriptedProcessor processor{pty};
     const Preset start = capturePreset(form.panel());
@@ -196,16 +180,8 @@ TEST(UndoRealTest, TheKeysTakeBackAndRedoOnTheLineOneCommandInFlight)
 // The device goes away in the middle of a push, and the failure's box stays open for longer than
 // the link's whole resend schedule (1900 ticks): the push stops at once, nothing more is sent or
 // resent, and the one box tells the failure and how far the push had got.
-TEST(PresetPushRealTest, ALinkFailureEndsThePushWithOneMessage)
+TEST_F(PresetPushRealTest, ALinkFailureEndsThePushWithOneMessage)
 {
-    test::Pty pty;
-    ASSERT_TRUE(pty.ok());
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("far.json"));
-    test::writeFile(path, writePreset(test::farPreset()));
-
-    Form1 form;
-    QStringList messages;
     std::optional<std::uint32_t> sentAtBox;
     std::uint32_t sentWhileBoxOpen = 0;
     form.setMessagePresenter([&](const QString &text) {
@@ -217,18 +193,7 @@ TEST(PresetPushRealTest, ALinkFailureEndsThePushWithOneMessage)
         test::spin(2500);
         sentWhileBoxOpen += form.link().transmitter().transmissions() - before;
     });
-    auto dialogs = std::make_unique<test::ScriptedDialogs>();
-    dialogs->openPath = path;
-    form.menuActions().setDialogs(std::move(dialogs));
-    form.serialPort()->bindings().bind(5, QString::fromStdString(pty.path()));
-
-    form.menu().action(MenuEntry::Connect)->trigger();
-    ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
-    pty.write({0xAA});
-    test::spin(20);
-    pty.write({0xAA, 0x25, 0x00, 0x30}); // RunMode reports User1
-    ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
-    ASSERT_TRUE(form.view().mute()->isEnabled());
+    ASSERT_TRUE(connectOnline());
     const int total =
         static_cast<int>(presetChanges(capturePreset(form.panel()), test::farPreset()).size());
     ASSERT_GT(total, 3);

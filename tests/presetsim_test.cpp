@@ -23,17 +23,7 @@ TEST_F(PresetToSimulator, OneCommandInFlightAndTheProcessorEndsHoldingTheFile)
     form->menuActions().setDialogs(std::move(dialogs));
 
     // Every new command must wait until the one before it was acknowledged.
-    bool waiting = false;
-    int overlaps = 0;
-    frame::Frame last{};
-    form->link().transmitter().addSendHook([&](const frame::Frame &f) {
-        if (waiting && f != last)
-            ++overlaps;
-        waiting = true;
-        last = f;
-    });
-    form->link().supervisor().setAcknowledgedHook(
-        [&](std::uint8_t, std::uint8_t) { waiting = false; });
+    countOverlaps();
 
     ASSERT_TRUE(connectAndSettle());
     ASSERT_FALSE(presetChanges(capturePreset(panel()), far).empty());
@@ -73,18 +63,8 @@ TEST_F(PresetToSimulator, TheResetEndsAMuteWithOneMoreMuteCommand)
     ASSERT_TRUE(drainLine());
 
     const test::Bytes mute{0xAA, 0x00, 0x0A, 0x4B};
-    int mutes = 0, overlaps = 0;
-    bool waiting = false;
-    frame::Frame last{};
-    form->link().transmitter().addSendHook([&](const frame::Frame &f) {
-        mutes += test::Bytes(f.begin(), f.end()) == mute;
-        if (waiting && f != last)
-            ++overlaps;
-        waiting = true;
-        last = f;
-    });
-    form->link().supervisor().setAcknowledgedHook(
-        [&](std::uint8_t, std::uint8_t) { waiting = false; });
+    int mutes = 0;
+    countOverlaps([&](const frame::Frame &f) { mutes += test::Bytes(f.begin(), f.end()) == mute; });
 
     form->menu().action(MenuEntry::Reset)->trigger();
     EXPECT_EQ(panel().muteColour(), ButtonColour::Face);

@@ -12,10 +12,16 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace qj::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The connect command, as the panel and qj-ctl send it first.
+inline const Bytes kConnectFrame{0xAA, 0x00, 0x01, 0x54};
 
 // A real pseudo-terminal: the test holds the master side, the panel opens the slave path.
 class Pty
@@ -92,6 +98,19 @@ inline void spin(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Turns the event loop until `done` holds or `ms` pass.
+inline bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        spin(2);
+    }
+    return true;
 }
 
 } // namespace qj::test

@@ -8,8 +8,7 @@
 #include "panel/levelslider.h"
 #include "panel/panelview.h"
 #include "params/labeltext.h"
-#include "pty.h"
-#include "tools/simlauncher.h"
+#include "simprocessor.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -23,35 +22,26 @@ namespace qj::test {
 
 inline constexpr int kSimPort = 5;
 
-// Turns the event loop until `done` holds or `ms` pass.
-inline bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        spin(2);
-    }
-    return true;
-}
-
 struct SimFixture : ::testing::Test
 {
-    sim::SimLauncher simulator;
+    SimProcessor processor;
+    sim::SimLauncher &simulator = processor.sim;
+    QStringList &trace = processor.trace;
     std::unique_ptr<Form1> form;
     QStringList messages;
-    QStringList trace;
+    // Set before SetUp: the processor's arguments, and the path the port number is bound to
+    // (empty: the processor's pseudo-terminal).
+    QStringList simArguments;
+    QString boundPath;
+    // Commands written while another was still unacknowledged (see countOverlaps()).
+    int overlaps = 0;
 
     void SetUp() override
     {
-        simulator.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
-        ASSERT_TRUE(simulator.start()) << simulator.errorString().toStdString();
-        QObject::connect(&simulator, &sim::SimLauncher::traced,
-                         [this](const QString &line) { trace << line; });
+        ASSERT_TRUE(processor.start(simArguments)) << simulator.errorString().toStdString();
         form = std::make_unique<Form1>();
         form->setMessagePresenter([this](const QString &text) { messages << text; });
-        bind(simulator.ptyPath());
+        bind(boundPath.isEmpty() ? simulator.ptyPath() : boundPath);
     }
 
     void bind(const QString &path) { form->serialPort()->bindings().bind(kSimPort, path); }
@@ -87,41 +77,32 @@ struct SimFixture : ::testing::Test
     // through at line rate, each frame acknowledged long after the panel wrote it.
     bool drainLine(int ms = 10000)
     {
-        return waitFor(
-            [&] {
-                return form->link().command().CmdId == 0 &&
-                       simulator.request(QStringLiteral("line")) == QLatin1String("OK 0") &&
-                       simulator.request(QStringLiteral("queue")) == QLatin1String("OK 0");
-            },
-            ms);
+        return waitFor([&] { return form->link().command().CmdId == 0 && processor.quiet(); }, ms);
+    }
+
+    // From now on, counts in `overlaps` every command the panel writes while another waits for
+    // its acknowledgement (a resend of the same frame is allowed); `sent` sees every frame.
+    void countOverlaps(std::function<void(const frame::Frame &)> sent = {})
+    {
+        auto waiting = std::make_shared<bool>(false);
+        auto last = std::make_shared<frame::Frame>();
+        form->link().transmitter().addSendHook([this, waiting, last, sent](const frame::Frame &f) {
+            if (sent)
+                sent(f);
+            if (*waiting && f != *last)
+                ++overlaps;
+            *waiting = true;
+            *last = f;
+        });
+        form->link().supervisor().setAcknowledgedHook(
+            [waiting](std::uint8_t, std::uint8_t) { *waiting = false; });
     }
 
     // A control line for the processor; true when it was taken.
-    bool control(const QString &line)
-    {
-        return simulator.request(line).startsWith(QLatin1String("OK"));
-    }
-
-    std::vector<int> deviceState()
-    {
-        const QStringList words = simulator.request(QStringLiteral("state")).split(u' ');
-        std::vector<int> values;
-        for (qsizetype i = 1; i < words.size(); ++i)
-            values.push_back(words[i].toInt());
-        return values;
-    }
-
+    bool control(const QString &line) { return processor.control(line); }
+    std::vector<int> deviceState() { return processor.state(); }
     // Bytes the processor received from the panel since the trace was switched on.
-    int bytesReceived() const
-    {
-        int n = 0;
-        for (const QString &line : trace) {
-            const QStringList words = line.simplified().split(u' ');
-            if (words.size() > 2 && words[1] == QLatin1String("rx"))
-                n += int(words.size()) - 2;
-        }
-        return n;
-    }
+    int bytesReceived() const { return processor.bytesReceived(); }
 };
 
 } // namespace qj::test

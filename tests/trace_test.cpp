@@ -1,9 +1,5 @@
-#include "app/form1.h"
 #include "app/tracefile.h"
-#include "link/serialport.h"
-#include "panel/commandbutton.h"
-#include "panel/panelview.h"
-#include "pty.h"
+#include "ptywindow.h"
 
 #include <QFile>
 #include <QProcess>
@@ -15,8 +11,6 @@
 
 namespace qj {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 TEST(TraceTest, EveryByteEachWayWithItsTimeAndDirection)
 {
@@ -36,12 +30,7 @@ TEST(TraceTest, EveryByteEachWayWithItsTimeAndDirection)
         EXPECT_EQ(form.serialPort(), &serial);
 
         form.menu().action(MenuEntry::Connect)->trigger(); // Text1 holds "5"
-        ASSERT_EQ(pty.read(4), (Bytes{0xAA, 0x00, 0x01, 0x54}));
-        pty.write({0xAA});
-        test::spin(30);
-        pty.write({0xAA, 0x25, 0x02, 0x2E}); // RunMode reports User3
-        ASSERT_EQ(pty.read(1), (Bytes{0xAA}));
-        EXPECT_TRUE(form.view().mute()->isEnabled());
+        ASSERT_TRUE(test::answerConnect(form, pty, 0x02)); // RunMode reports User3
         form.close();
         EXPECT_FALSE(serial.portOpen()); // closing the window closed the port
         EXPECT_TRUE(messages.isEmpty());
