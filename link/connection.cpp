@@ -43,7 +43,18 @@ bool Connection::announce(Failures failures)
     CommandState &s = m_transmitter.state();
     s.CmdId = kConnectCmdId;
     s.CmdValue = 1;
-    report(m_transmitter.SendComFrame(), failures);
+    const PortError written = m_transmitter.SendComFrame();
+    if (written != PortError::None) {
+        // The failed write has closed the port: nothing waits for an acknowledgement. Told as
+        // any failed write is (a gone device is a loss), or only logged when the panel tries
+        // by itself.
+        s.clear();
+        if (failures == Failures::Shown)
+            m_transmitter.reportFailure(written);
+        else
+            report(written, failures);
+        return false;
+    }
     m_transmitter.armWait();
     return s.CmdId != 0;
 }

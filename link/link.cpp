@@ -135,7 +135,26 @@ void Link::writeFailed(PortError error)
 void Link::deviceLost()
 {
     qCInfo(lcLink, "the device went away");
+    // One box at a time: the loss is told once the open one has been read.
+    if (m_host.boxOpen()) {
+        m_lossWaiting = true;
+        return;
+    }
     lose();
+}
+
+void Link::boxesClosed()
+{
+    if (!m_lossWaiting)
+        return;
+    m_lossWaiting = false;
+    lose();
+}
+
+void Link::boxNames(int number)
+{
+    if (m_watching && number != m_watchedNumber)
+        endWatch();
 }
 
 void Link::lose()

@@ -215,21 +215,37 @@ PortError SerialPort::output(std::span<const std::uint8_t> bytes)
     }
     if (!m_serial.isOpen())
         return PortError::None;
+    m_serial.clearError(); // an earlier harmless error (a refused ioctl) is no failure now
     m_writing = true;
+    m_writeErrno = 0;
+    errno = 0;
     const auto size = static_cast<qint64>(bytes.size());
     const bool ok = m_serial.write(reinterpret_cast<const char *>(bytes.data()), size) == size &&
-                    m_serial.flush() && m_serial.error() != QSerialPort::WriteError;
+                    m_serial.flush() && m_serial.error() != QSerialPort::WriteError &&
+                    m_serial.error() != QSerialPort::ResourceError;
+    const int osError = m_writeErrno != 0 ? m_writeErrno : errno;
     m_writing = false;
     if (ok)
         return PortError::None;
+    const QSerialPort::SerialPortError error = m_serial.error();
     if (m_serial.isOpen()) {
         m_lastErrorText = m_serial.errorString();
         m_serial.close();
     }
-    // A device unplugged takes its node (and the links to it) away; a refusal with the device
-    // still there is not a loss.
-    return QFileInfo::exists(systemLocation(deviceName())) ? PortError::DeviceLost
-                                                           : PortError::DeviceGone;
+    return writeFailure(deviceName(), osError, error);
+}
+
+PortError SerialPort::writeFailure(const QString &device, int osError,
+                                   QSerialPort::SerialPortError error)
+{
+    // The kernel fails writes to an unplugged device with these at once, while udev removes its
+    // node (and the links to it) a moment later; a refusal with the device still there is not a
+    // loss.
+    const bool goneErrno = osError == EIO || osError == ENXIO || osError == ENODEV;
+    if (goneErrno || error == QSerialPort::ResourceError)
+        return PortError::DeviceGone;
+    return QFileInfo::exists(systemLocation(device)) ? PortError::DeviceLost
+                                                     : PortError::DeviceGone;
 }
 
 void SerialPort::setWatching(bool on)
@@ -258,6 +274,10 @@ void SerialPort::setWatching(bool on)
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
 {
+    if (m_writing) {
+        m_writeErrno = errno; // what the failed write found, before anything else runs
+        return;               // output() reports its own failures
+    }
     switch (error) {
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError:
@@ -267,8 +287,8 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         // A pseudo-terminal refuses the modem-line ioctls: that is not a failure.
         return;
     }
-    if (m_writing || !m_serial.isOpen())
-        return; // output() reports its own failures
+    if (!m_serial.isOpen())
+        return;
     m_lastErrorText = m_serial.errorString();
     closeAfterLoss();
 }

@@ -50,6 +50,14 @@ public:
     void input(std::vector<std::uint8_t> &into) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
     void setWatching(bool on) override;
+    // A message box of the window is open (true) or has closed: the watch's looks wait.
+    void holdWatch(bool held) { m_watch.setHeld(held); }
+
+    // How a failed write is told: the device gone (an unplugged device's errors, or its path no
+    // longer there; a bare name such as ttyUSB0 is under /dev) or the device refusing.
+    // `osError` is errno after the write, `error` what Qt made of it.
+    static PortError writeFailure(const QString &device, int osError,
+                                  QSerialPort::SerialPortError error);
     bool watching() const { return m_watch.active() || m_network.watching(); }
     const DeviceWatch &watch() const { return m_watch; }
 
@@ -79,6 +87,7 @@ private:
     int m_commPort = 1; // the port number before anyone sets one
     QString m_lastErrorText;
     bool m_writing = false;
+    int m_writeErrno = 0;
 };
 
 } // namespace qj
