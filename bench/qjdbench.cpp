@@ -254,9 +254,10 @@ void runQjdBench(Report &report, const QjdBenchConfig &config)
                        rooms == 64 && !std::isnan(idle.cpuPercent)
                            ? std::optional<bool>(idle.cpuPercent < 1.0)
                            : std::nullopt});
-        report.addRow(
-            {QStringLiteral("10"), QStringLiteral("qjd resident memory, %1 rooms online").arg(rooms),
-             QStringLiteral("MiB"), 1, Stats({idle.residentMiB}), QString(), std::nullopt});
+        report.addRow({QStringLiteral("10"),
+                       QStringLiteral("qjd resident memory, %1 rooms online").arg(rooms),
+                       QStringLiteral("MiB"), 1, Stats({idle.residentMiB}), QString(),
+                       std::nullopt});
         idleLines << QStringLiteral("%1 rooms: %2 online").arg(rooms).arg(idle.online);
     }
     report.addAnalysis(
