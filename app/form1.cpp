@@ -310,9 +310,12 @@ void Form1::showMessage(Message message)
         message == Message::ConnectFailed && m_serial
             ? networkProblemText(m_serial->networkProblem(), m_link.language())
             : messageText(message, m_link.language(),
-                          message == Message::AccessDenied || message == Message::ConnectFailed
+                          message == Message::AccessDenied || message == Message::ConnectFailed ||
+                                  message == Message::PortInUse
                               ? deviceDescription()
-                              : QString());
+                              : QString(),
+                          message == Message::PortInUse && m_serial ? m_serial->lastErrorText()
+                                                                    : QString());
     // A link failure ends a running preset push before its box opens: nothing more is sent,
     // and the one box tells how far the push got.
     if (message == Message::SendFailed || message == Message::DeviceOffline) {

@@ -78,6 +78,7 @@ void Session::showMessage(Message message)
     switch (message) {
     case Message::PortInvalid:
     case Message::PortAlreadyOpen:
+    case Message::PortInUse:
     case Message::AccessDenied:
         m_openRefusal = message; // told with the device's name once the connect has returned
         return;
@@ -103,7 +104,7 @@ QString Session::openFailure() const
     if (m_openRefusal == Message::AccessDenied)
         return oneLine(messageText(Message::AccessDenied, Language::English, device));
     QString why = m_serial.lastErrorText();
-    if (m_openRefusal == Message::PortAlreadyOpen)
+    if (m_openRefusal == Message::PortInUse || m_openRefusal == Message::PortAlreadyOpen)
         why = QStringLiteral("it is in use by another program (%1)").arg(why);
     else if (why.isEmpty())
         why = QStringLiteral("it could not be opened");

@@ -77,6 +77,9 @@ void Connection::report(PortError error, Failures failures)
     case PortError::AccessDenied:
         m_host.showMessage(Message::AccessDenied);
         return;
+    case PortError::InUse:
+        m_host.showMessage(Message::PortInUse);
+        return;
     default:
         return; // other failures show nothing
     }

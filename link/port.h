@@ -12,11 +12,12 @@ namespace qj {
 enum class PortError : int {
     None = 0,
     InvalidPort = 8002,   // number outside 1..99, or no device behind it
-    AlreadyOpen = 8005,   // open in this panel already, or locked by another program
+    AlreadyOpen = 8005,   // open in this panel already
     AccessDenied = 8020,  // the device exists but this user may not open it (dialout group)
     DeviceLost = 8021,    // an open port refused a write, the device still there
     OpenFailed = 8022,    // any other refusal to open
     DeviceGone = 8023,    // a write failed because the device is no longer there (unplugged)
+    InUse = 8024,         // locked by another program (its lock file names it)
     OpenPending = 8030,   // the open goes on (a network device); the open handler tells the end
     ConnectFailed = 8031, // a network device could not be reached, or its server refused the line
 };

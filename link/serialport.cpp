@@ -158,7 +158,7 @@ PortError SerialPort::setPortOpen(bool open)
             return PortError::AccessDenied;
         if (const QString holder = lockHolder(m_serial.portName()); !holder.isEmpty())
             m_lastErrorText = holder;
-        return PortError::AlreadyOpen;
+        return PortError::InUse;
     default:
         if (!QFileInfo::exists(path))
             return PortError::InvalidPort;

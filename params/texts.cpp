@@ -73,7 +73,8 @@ QString sendingText(int current, int total, Language language)
     return pick(language, u"发送 %1/%2", u"Sending %1/%2").arg(current).arg(total);
 }
 
-QString messageText(Message message, Language language, const QString &device)
+QString messageText(Message message, Language language, const QString &device,
+                    const QString &holder)
 {
     switch (message) {
     case Message::SendFailed:
@@ -89,6 +90,14 @@ QString messageText(Message message, Language language, const QString &device)
                     u"Cannot open the serial port %1: permission denied.\r\nAdd your user to "
                     u"the dialout group, log in again and reconnect.")
             .arg(device);
+    case Message::PortInUse:
+        if (holder.isEmpty())
+            return pick(language, u"无法打开串口 %1：它正被其他程序占用。",
+                        u"Cannot open the serial port %1: it is in use by another program.")
+                .arg(device);
+        return pick(language, u"无法打开串口 %1：它正被其他程序占用（%2）。",
+                    u"Cannot open the serial port %1: it is in use by another program (%2).")
+            .arg(device, holder);
     case Message::NoPort:
         return pick(language, u"   找不到有效的\r\n串行通讯端口！！！",
                     u"  Can not find a valid\r\nCom port！！！");

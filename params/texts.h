@@ -24,15 +24,18 @@ QString sendingText(int current, int total, Language language);
 enum class Message {
     SendFailed,      // a command went unanswered, or the port refused a write
     PortInvalid,     // the port number is refused or names no device (always Chinese)
-    PortAlreadyOpen, // the port is open already or held by another program (always Chinese)
+    PortAlreadyOpen, // the port is open in this panel already (always Chinese)
+    PortInUse,       // the device is held by another program (qjd, qj-ctl, a terminal)
     AccessDenied,    // the device exists but this user may not open it
     NoPort,          // no serial port found
     SelectPort,      // no port chosen
     DeviceOffline,   // the device went away
     ConnectFailed,   // a network device could not be reached, or its server refused the line
 };
-// `device` names the device for AccessDenied; the other texts ignore it.
-QString messageText(Message message, Language language, const QString &device = QString());
+// `device` names the device for AccessDenied and PortInUse, `holder` the program that holds it
+// for PortInUse (empty when its lock file cannot be read); the other texts ignore them.
+QString messageText(Message message, Language language, const QString &device = QString(),
+                    const QString &holder = QString());
 
 // Why a network device could not be opened: the server, host:port, the reason.
 struct NetworkProblem

@@ -228,7 +228,7 @@ TEST_F(QjdOnSims, ADeviceHeldByQjdIsRefusedByAnyNameNamingTheHolder)
     for (const QString &name : {a.link, node}) {
         SerialPort port;
         port.bindings().bind(1, name);
-        EXPECT_EQ(port.setPortOpen(true), PortError::AlreadyOpen) << name.toStdString();
+        EXPECT_EQ(port.setPortOpen(true), PortError::InUse) << name.toStdString();
         EXPECT_EQ(port.lastErrorText(), holder);
 
         QProcess ctl;

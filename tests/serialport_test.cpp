@@ -156,7 +156,7 @@ TEST_F(SerialPortTest, APortAnotherProgramHoldsIs8005)
     ASSERT_EQ(::read(ready[0], &ok, 1), 1);
     ASSERT_EQ(ok, '1');
     ASSERT_EQ(port.setCommPort(kPort), PortError::None);
-    EXPECT_EQ(port.setPortOpen(true), PortError::AlreadyOpen);
+    EXPECT_EQ(port.setPortOpen(true), PortError::InUse);
     EXPECT_FALSE(port.portOpen());
     child.end();
     close(ready[0]);
