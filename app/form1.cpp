@@ -36,7 +36,7 @@ Form1::Form1(SerialPort &serial, Port &port, QWidget *parent)
 Form1::Form1(std::unique_ptr<SerialPort> ownPort, SerialPort *serial, Port *port, QWidget *parent)
     : QMainWindow(parent), m_ownPort(std::move(ownPort)),
       m_serial(serial ? serial : m_ownPort.get()), m_port(port ? *port : *m_serial),
-      m_view(new PanelView(this)), m_menu(*menuBar()), m_panel(*this, *m_view),
+      m_view(new PanelView(this)), m_gestures(*m_view), m_menu(*menuBar()), m_panel(*this, *m_view),
       m_link(m_port, m_panel, *this), m_actions({*this, *m_view, m_menu, m_panel, m_link, *this,
                                                  m_serial ? m_serial->bindings() : m_looseBindings})
 {
@@ -163,57 +163,87 @@ void Form1::wireControls()
     // Each change a person makes is a step that Ctrl+Z takes back, except the run mode and the
     // save slots (no setting of a preset changes), Mute and the limits.
     PanelUndo &undo = m_actions.undo();
+    OfflineWork &work = m_actions.offlineWork();
+    m_actions.setGestures(&m_gestures);
     connect(m_view, &PanelView::sliderScrolled, this, [this, &undo](int wireId) {
-        m_actions.offlineWork().userChanged();
         // Scrolled comes while value() still holds the old position.
         const LevelSlider *s = m_view->slider(wireId);
         const int before = s->minimum() + s->maximum() - s->value();
         m_link.sliders().Scroll(wireId);
         undo.sliderMoved(wireId, before, s->parameterValue(), s->held());
+        personChanged({wireId});
     });
     connect(m_view, &PanelView::sliderLetGo, this,
             [&undo](int wireId) { undo.sliderLetGo(wireId); });
     connect(m_view, &PanelView::groupClicked, this, [this, &undo](Group group, int index) {
-        m_actions.offlineWork().userChanged();
         const Preset before = capturePreset(m_panel);
         m_link.buttons().GroupClick(group, index);
         undo.recordSince(before);
+        const Preset after = capturePreset(m_panel);
+        std::vector<int> changed;
+        for (const int id : presetIds())
+            if (after.values[std::size_t(id)] != before.values[std::size_t(id)])
+                changed.push_back(id);
+        personChanged(changed);
     });
     connect(m_view, &PanelView::muteClicked, this, [this] { m_link.buttons().Mute_Click(); });
     const auto changed = [this](Control control) { m_link.controlChanged(control); };
-    // A box or option the program changes is disabled, or the window is, around the change;
-    // the person's own change comes with both enabled. It has changed already: the value before
-    // was the other one.
+    // Boxes and options change by reports, undo and the offline procedure too; only a change
+    // made while the person's input is being delivered is the person's. The offline procedure
+    // (a failure inside a click) changes them with the window disabled. It has changed already:
+    // the value before was the other one.
     const auto ticked = [this, &undo, changed](Control control) {
         changed(control);
-        if (!isEnabled() || !m_panel.isEnabled(control))
+        if (!m_gestures.inGesture() || !isEnabled() || !m_panel.isEnabled(control))
             return;
         const int wireId = control == Control::SuperBass      ? wire::kSuperBass
                            : control == Control::SubwoofPhase ? wire::kSubwoofPhase
                                                               : wire::kSurround;
         const int after = capturePreset(m_panel).values[static_cast<std::size_t>(wireId)];
         undo.recordSetting(wireId, 1 - after, after);
+        personChanged({wireId});
     };
     connect(m_view, &PanelView::checkBoxChanged, this, ticked);
     connect(m_view, &PanelView::optionSelected, this, ticked);
     connect(m_view, &PanelView::spinnerChanged, this, changed);
-    // Boxes and options change by reports and by the offline procedure too; a click is the
-    // user's alone.
-    const auto userChanged = [this] { m_actions.offlineWork().userChanged(); };
-    for (const Control box : {Control::SuperBass, Control::SubwoofPhase})
-        connect(m_view->checkBox(box), &QAbstractButton::clicked, this, userChanged);
-    for (const Control option : {Control::SurroundMode1, Control::SurroundMode2})
-        connect(m_view->option(option), &QAbstractButton::clicked, this, userChanged);
+    connect(&m_gestures, &GestureWatch::settled, this, [&work] { work.handsFree(); });
     connect(m_menu.action(MenuEntry::Connect), &QAction::triggered, this,
             &Form1::MenuConnect_Click);
+    // A watch for a lost device follows the number in the box.
+    connect(m_view->text1(), &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_link.boxNames(Connection::portNumberFrom(text)); });
+    m_panel.setBoxHook([this](bool open) { boxOpened(open); });
 
     m_link.transmitter().addSendHook([this](const frame::Frame &) { wakeTick(); });
     if (m_serial) {
-        connect(&m_serial->device(), &QIODevice::readyRead, this, &Form1::wakeTick);
+        connect(m_serial, &SerialPort::readyRead, this, &Form1::wakeTick);
         m_serial->setObjectName(QStringLiteral("MSComm1"));
         connect(m_serial, &SerialPort::lost, this, [this] { m_link.deviceLost(); });
         connect(m_serial, &SerialPort::deviceBack, this, [this] { m_link.deviceReturned(); });
     }
+}
+
+void Form1::personChanged(const std::vector<int> &wireIds)
+{
+    // Offline work while connecting, a choice made online otherwise: a running push or the
+    // offline work's push leaves these out, so the newest choice wins.
+    for (const int id : wireIds)
+        m_actions.offlineWork().gesture(id);
+    m_actions.presets().leaveOut(wireIds);
+}
+
+void Form1::boxOpened(bool open)
+{
+    // No timer of the window fires into the link while a box is open; each starts its full
+    // interval again once the box has closed.
+    m_actions.offlineWork().hold(open);
+    if (m_serial)
+        m_serial->holdWatch(open);
+    if (open)
+        return;
+    if (m_runTimer.isActive())
+        m_runTimer.start();
+    m_link.boxesClosed();
 }
 
 void Form1::runTimerFired()
@@ -252,7 +282,6 @@ void Form1::Form_Load()
 
 void Form1::MenuConnect_Click()
 {
-    m_actions.offlineWork().connecting();
     m_link.connect(Connection::portNumberFrom(m_view->text1()->text()));
 }
 
@@ -277,8 +306,16 @@ void Form1::panelReset()
 
 void Form1::showMessage(Message message)
 {
-    QString text = messageText(message, m_link.language(),
-                               message == Message::AccessDenied ? deviceDescription() : QString());
+    QString text =
+        message == Message::ConnectFailed && m_serial
+            ? networkProblemText(m_serial->networkProblem(), m_link.language())
+            : messageText(message, m_link.language(),
+                          message == Message::AccessDenied || message == Message::ConnectFailed ||
+                                  message == Message::PortInUse
+                              ? deviceDescription()
+                              : QString(),
+                          message == Message::PortInUse && m_serial ? m_serial->lastErrorText()
+                                                                    : QString());
     // A link failure ends a running preset push before its box opens: nothing more is sent,
     // and the one box tells how far the push got.
     if (message == Message::SendFailed || message == Message::DeviceOffline) {

@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "link/linkhost.h"
 #include "link/tickgate.h"
+#include "panel/gesturewatch.h"
 #include "panel/panelmenu.h"
 #include "panel/widgetpanel.h"
 
@@ -43,9 +44,11 @@ public:
     void showMessage(Message message) override;
     // The offline procedure's return to the design-time state: not work of the user's.
     void panelReset() override;
+    bool boxOpen() const override { return m_panel.messagesOpen() != 0; }
 
     PanelView &view() { return *m_view; }
     WidgetPanel &panel() { return m_panel; }
+    GestureWatch &gestures() { return m_gestures; }
     PanelMenu &menu() { return m_menu; }
     Link &link() { return m_link; }
     Port &port() { return m_port; }
@@ -89,12 +92,15 @@ private:
     QSize frameAllowance() const;
     void wireControls();
     void wakeTick();
+    void boxOpened(bool open);
+    void personChanged(const std::vector<int> &wireIds);
 
     std::unique_ptr<SerialPort> m_ownPort;
     SerialPort *m_serial;
     PortBindings m_looseBindings;
     Port &m_port;
     PanelView *m_view;
+    GestureWatch m_gestures;
     PanelMenu m_menu;
     WidgetPanel m_panel;
     Link m_link;

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/tracefile.h"
 #include "link/connection.h"
+#include "link/deviceurl.h"
 #include "link/panelsettings.h"
 #include "link/serialport.h"
 #include "panel/panelview.h"
@@ -40,7 +41,9 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
     parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QCoreApplication::translate("main", "Binds port number N (1 to 99) to DEVICE; repeatable."),
+        QCoreApplication::translate("main", "Binds port number N (1 to 99) to DEVICE: a serial "
+                                            "device, socket://HOST:PORT or rfc2217://HOST:PORT; "
+                                            "repeatable."),
         QStringLiteral("N=DEVICE"));
     parser.addOption(portOption);
     const QCommandLineOption traceOption(
@@ -72,6 +75,13 @@ std::optional<int> parseCommandLine(int argc, char *argv[], Options &options)
     parser.process(app); // --help, --version and unknown options end the program here
 
     for (const QString &binding : parser.values(portOption)) {
+        const QString device = binding.mid(binding.indexOf(u'=') + 1).trimmed();
+        if (const qj::UrlProblem problem = qj::DeviceUrl::check(device);
+            binding.contains(u'=') && problem != qj::UrlProblem::None) {
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(qj::urlProblemText(device, problem, qj::Language::English)));
+            return 2;
+        }
         if (!options.bindings.parseAndBind(binding)) {
             std::fprintf(
                 stderr, "%s\n",

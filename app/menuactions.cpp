@@ -1,8 +1,10 @@
 #include "app/menuactions.h"
 
 #include "app/standarddialogs.h"
+#include "link/deviceurl.h"
 #include "link/panelsettings.h"
 #include "link/portscan.h"
+#include "panel/gesturewatch.h"
 #include "panel/helpwindow.h"
 #include "panel/panelmenu.h"
 #include "panel/panelview.h"
@@ -14,6 +16,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSpinBox>
 #include <QWidget>
 
 namespace qj {
@@ -21,8 +24,15 @@ namespace qj {
 MenuActions::MenuActions(const Parts &parts)
     : m_parts(parts), m_presets(parts.link, parts.panel),
       m_undo(parts.link, parts.panel, m_presets), m_dialogs(std::make_unique<StandardDialogs>()),
-      m_offlineWork(parts.link, parts.panel, m_presets,
-                    [this] { return m_dialogs->sendOfflineSettings(&m_parts.window); }),
+      m_offlineWork(
+          parts.link, parts.panel, m_presets,
+          [this] {
+              bool send = false;
+              m_parts.panel.whileBoxOpen(
+                  [&] { send = m_dialogs->sendOfflineSettings(&m_parts.window); });
+              return send;
+          },
+          [this] { return m_gestures && m_gestures->busy(); }),
       m_scan(&scanPorts)
 {
     wire();
@@ -78,9 +88,10 @@ void MenuActions::wire()
         action->setShortcuts(u.keys);
         m_parts.window.addAction(action);
         QObject::connect(action, &QAction::triggered, &m_parts.window, [this, step = u.step] {
-            // A step taken back or again offline is the person's own change.
+            // A step taken back or made again is the person's own change.
+            const Preset before = capturePreset(m_parts.panel);
             if ((m_undo.*step)())
-                m_offlineWork.userChanged();
+                m_offlineWork.gesture(before);
         });
     }
 }
@@ -158,7 +169,7 @@ void MenuActions::MenuOpenFile_Click()
     const Preset before = capturePreset(m_parts.panel);
     if (m_presets.openFile(path)) {
         m_undo.recordSince(before);
-        m_offlineWork.userChanged();
+        m_offlineWork.gesture(before);
     }
 }
 
@@ -178,12 +189,24 @@ void MenuActions::MenuSelectCom_Click()
                         [](const QString &device) { return QFileInfo::exists(device); });
     };
     PortDialog dialog(
-        rows, [this] { m_parts.host.showMessage(Message::SelectPort); }, &m_parts.window);
-    if (dialog.rows().empty()) {
+        rows, [this] { m_parts.host.showMessage(Message::SelectPort); }, &m_parts.window,
+        [this](const QString &device, UrlProblem problem) {
+            m_parts.panel.showMessage(urlProblemText(device, problem, m_parts.link.language()));
+        });
+    const int number = Connection::portNumberFrom(m_parts.view.text1()->text());
+    const QString bound =
+        PortBindings::isValidNumber(number) ? m_parts.bindings.deviceFor(number) : QString();
+    const bool network = DeviceUrl::looksLikeUrl(bound);
+    // Without a serial port the dialog still serves a number bound to a network device.
+    if (dialog.rows().empty() && !network) {
         m_parts.host.showMessage(Message::NoPort);
         return;
     }
-    dialog.selectNumber(Connection::portNumberFrom(m_parts.view.text1()->text()));
+    dialog.selectNumber(number);
+    if (network) {
+        dialog.networkDevice()->setText(bound);
+        dialog.numberBox()->setValue(number);
+    }
     if (!m_dialogs->runPortDialog(dialog) || !dialog.choice())
         return;
 
@@ -208,7 +231,7 @@ void MenuActions::MenuReset_Click()
     const bool muteBefore = m_undo.muteLit();
     m_presets.restoreDefaults();
     m_undo.recordSince(before, muteBefore);
-    m_offlineWork.userChanged();
+    m_offlineWork.gesture(before);
 }
 
 void MenuActions::MenuChineseEnglish_Click()

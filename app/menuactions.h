@@ -19,6 +19,7 @@ class QWidget;
 
 namespace qj {
 
+class GestureWatch;
 class HelpWindow;
 class PanelMenu;
 class PanelView;
@@ -47,6 +48,8 @@ public:
     ~MenuActions();
 
     void setDialogs(std::unique_ptr<MenuDialogs> dialogs);
+    // Where the person's input enters the controls (the question waits for the hands).
+    void setGestures(const GestureWatch *gestures) { m_gestures = gestures; }
     void setPortScanner(PortScanner scanner);
 
     // Restores the remembered language and port bindings from `settings` and remembers
@@ -96,6 +99,7 @@ private:
     OfflineWork m_offlineWork;
     PortScanner m_scan;
     QSettings *m_settings = nullptr;
+    const GestureWatch *m_gestures = nullptr;
     QPointer<HelpWindow> m_help;
     QString m_folder; // where the last preset was opened or saved
 };

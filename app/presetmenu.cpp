@@ -47,19 +47,19 @@ void PresetMenu::restoreDefaults()
     bring(offlinePreset(), m_panel.muteColour() == ButtonColour::Red);
 }
 
-void PresetMenu::bring(const Preset &wanted, bool toggleMute)
+void PresetMenu::bring(const Preset &wanted, bool toggleMute, const std::vector<int> &unsent)
 {
     std::vector<std::pair<int, int>> changes = presetChanges(capturePreset(m_panel), wanted);
     // A mute toggle is no setting that may go out twice: one the running push has written counts
     // as taken, one it has not written yet is still owed (Mute shows it already), and a second
     // toggle now cancels it.
-    const std::vector<std::pair<int, int>> unsent = m_push.unsent();
-    const bool toggleOwed = std::any_of(unsent.begin(), unsent.end(),
+    const std::vector<std::pair<int, int>> owed = m_push.unsent();
+    const bool toggleOwed = std::any_of(owed.begin(), owed.end(),
                                         [](const auto &c) { return c.first == wire::kStatus; });
 
     // Settings the processor may not hold although the panel shows them: those a running
     // push has not had acknowledged, and a user's command that the first send replaces.
-    std::set<int> unsure;
+    std::set<int> unsure(unsent.begin(), unsent.end());
     for (const auto &[wireId, value] : m_push.unacknowledged())
         unsure.insert(wireId);
     if (m_link.commandPending())
@@ -94,6 +94,12 @@ QString PresetMenu::stopForFailure()
     m_push.abandon();
     m_shownProgress = -1;
     return progress;
+}
+
+void PresetMenu::leaveOut(const std::vector<int> &wireIds)
+{
+    for (const int id : wireIds)
+        m_push.leaveOut(id);
 }
 
 void PresetMenu::afterTick()

@@ -24,12 +24,15 @@ public:
     // is toggled back to plain by one more mute command.
     void restoreDefaults();
     // `wanted` on the panel at once and, while online, every setting that differs to the
-    // processor; with `toggleMute`, Mute changes colour and its toggle goes out last.
-    void bring(const Preset &wanted, bool toggleMute = false);
+    // processor; with `toggleMute`, Mute changes colour and its toggle goes out last. The
+    // settings `unsent` go out even where the panel shows them already.
+    void bring(const Preset &wanted, bool toggleMute = false, const std::vector<int> &unsent = {});
     // `settings` on the panel, and to the processor while online (the settings kept from
     // offline work).
     void send(const Preset &settings) { bring(settings); }
 
+    // The person changed these settings online: a running push leaves them out.
+    void leaveOut(const std::vector<int> &wireIds);
     // After every tick: the next setting once the last was acknowledged.
     void afterTick();
     // The status lamp as things stand: the progress, connected or offline.

@@ -6,8 +6,10 @@
 #include "bench/ctlbench.h"
 #include "bench/dragbench.h"
 #include "bench/machine.h"
+#include "bench/networkbench.h"
 #include "bench/processbench.h"
 #include "bench/procstat.h"
+#include "bench/qjdbench.h"
 #include "bench/report.h"
 #include "bench/tickbench.h"
 
@@ -91,8 +93,8 @@ int main(int argc, char *argv[])
         QStringLiteral("idle-seconds"), QStringLiteral("Seconds per idle-cost run (default 30)."),
         QStringLiteral("S"), QStringLiteral("30"));
     const QCommandLineOption onlyOption(
-        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-8)."),
-        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7,8"));
+        QStringLiteral("only"), QStringLiteral("Only these items, e.g. 1,3 (default all: 1-10)."),
+        QStringLiteral("LIST"), QStringLiteral("1,2,3,4,5,6,7,8,9"));
     const QCommandLineOption outOption(
         QStringLiteral("out"),
         QStringLiteral("Where to write the report (default docs/PERFORMANCE.md of the checkout)."),
@@ -134,6 +136,13 @@ int main(int argc, char *argv[])
         config.idleRuns = std::min(runs, parser.value(idleRunsOption).toInt());
         config.idleSeconds = std::max(1, parser.value(idleSecondsOption).toInt());
         qj::bench::runWatchBench(report, config);
+    }
+    if (wanted("9"))
+        qj::bench::runNetworkBench(report, runs, std::max(1, parser.value(stepsOption).toInt()));
+    if (wanted("10")) {
+        qj::bench::QjdBenchConfig config;
+        config.idleSeconds = std::max(1, parser.value(idleSecondsOption).toInt());
+        qj::bench::runQjdBench(report, config);
     }
 
     report.addCondition(QStringLiteral("Load average after: %1 (2 cores; other work on the "

@@ -47,7 +47,7 @@ bool PanelRig::startTap()
     return true;
 }
 
-void PanelRig::newPanel()
+void PanelRig::newPanel(const QString &device)
 {
     m_form.reset();
     m_messages.clear();
@@ -55,7 +55,9 @@ void PanelRig::newPanel()
     m_form->setMessagePresenter([this](const QString &text) {
         m_messages.push_back({Clock::now(), text});
     });
-    const QString path = m_tap.panelPath().isEmpty() ? m_device.ptyPath() : m_tap.panelPath();
+    const QString path = !device.isEmpty()             ? device
+                         : m_tap.panelPath().isEmpty() ? m_device.ptyPath()
+                                                       : m_tap.panelPath();
     m_form->serialPort()->bindings().bind(kPort, path);
     m_form->view().text1()->setText(QString::number(kPort));
     m_form->show();

@@ -37,7 +37,8 @@ public:
     QString errorString() const { return m_error; }
 
     // A fresh window on port 5, shown and exposed; the previous one is closed with its port.
-    void newPanel();
+    // Port 5 is bound to `device`, by default the tap (or the device).
+    void newPanel(const QString &device = QString());
     Form1 &form() { return *m_form; }
     sim::SimLauncher &device() { return m_device; }
     WireTap &tap() { return m_tap; }

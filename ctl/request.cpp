@@ -1,5 +1,6 @@
 #include "ctl/request.h"
 
+#include "link/deviceurl.h"
 #include "link/portbindings.h"
 #include "params/parametermap.h"
 #include "params/presetfile.h"
@@ -139,6 +140,8 @@ Parsed parseRequest(const QStringList &arguments)
                 return refuse(QStringLiteral("--device needs a PATH"));
             if (haveDevice)
                 return refuse(QStringLiteral("--device is given twice"));
+            if (const UrlProblem problem = DeviceUrl::check(*path); problem != UrlProblem::None)
+                return refuse(urlProblemText(*path, problem, Language::English));
             haveDevice = true;
             r.device = *path;
         } else if (option == QLatin1String("--port")) {
@@ -232,7 +235,9 @@ QString usageText()
         "MaxMusicVolume, SurroundMode1 (wire id 24), Mute (wire id 0), ...\n"
         "\n"
         "Options:\n"
-        "  --device PATH   the serial device, for instance /dev/ttyUSB0\n"
+        "  --device PATH   the serial device, for instance /dev/ttyUSB0, or a processor\n"
+        "                  behind a serial device server: socket://HOST:PORT (raw TCP)\n"
+        "                  or rfc2217://HOST:PORT (Telnet, the line set by qj-ctl)\n"
         "  --port N        port number N (1 to 99) as the panel resolves it: its remembered\n"
         "                  binding, else /dev/ttyS<N-1>; without either, port number 5\n"
         "  --json          get: one JSON object instead of the lines\n"

@@ -56,7 +56,7 @@ int Session::run()
 {
     m_clock.start();
     m_link.connect(m_request.port);
-    if (!m_serial.portOpen()) {
+    if (!m_serial.portOpen() && !m_serial.portOpening()) {
         say(openFailure());
         return kLinkFailed;
     }
@@ -78,8 +78,14 @@ void Session::showMessage(Message message)
     switch (message) {
     case Message::PortInvalid:
     case Message::PortAlreadyOpen:
+    case Message::PortInUse:
     case Message::AccessDenied:
         m_openRefusal = message; // told with the device's name once the connect has returned
+        return;
+    case Message::ConnectFailed:
+        m_openRefusal = message; // a network device's open, which ended later
+        if (!m_linkFailure)
+            m_linkFailure = message;
         return;
     case Message::SendFailed:
     case Message::DeviceOffline:
@@ -92,11 +98,13 @@ void Session::showMessage(Message message)
 
 QString Session::openFailure() const
 {
+    if (m_openRefusal == Message::ConnectFailed)
+        return networkProblemText(m_serial.networkProblem(), Language::English, TextUse::Line);
     const QString device = m_serial.deviceName();
     if (m_openRefusal == Message::AccessDenied)
         return oneLine(messageText(Message::AccessDenied, Language::English, device));
     QString why = m_serial.lastErrorText();
-    if (m_openRefusal == Message::PortAlreadyOpen)
+    if (m_openRefusal == Message::PortInUse || m_openRefusal == Message::PortAlreadyOpen)
         why = QStringLiteral("it is in use by another program (%1)").arg(why);
     else if (why.isEmpty())
         why = QStringLiteral("it could not be opened");
@@ -117,7 +125,9 @@ void Session::step()
 {
     if (m_linkFailure) {
         const QString device = m_serial.deviceName();
-        if (*m_linkFailure == Message::DeviceOffline)
+        if (*m_linkFailure == Message::ConnectFailed)
+            say(openFailure());
+        else if (*m_linkFailure == Message::DeviceOffline)
             say(QStringLiteral("the device %1 went away").arg(device));
         else if (m_phase != Phase::Sending)
             say(QStringLiteral("no answer from the processor on %1: the connect command went "

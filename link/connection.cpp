@@ -17,7 +17,7 @@ int Connection::portNumberFrom(const QString &text)
 
 bool Connection::connect(int number, Failures failures)
 {
-    if (m_port.portOpen() && number != m_port.commPort()) {
+    if ((m_port.portOpen() || m_port.portOpening()) && number != m_port.commPort()) {
         // The port open here is not the one now named. An invalid number changes nothing: the
         // open port's device must not receive a connect command meant for another. A valid one
         // closes that port first (the port only; the panel keeps what it shows), with the
@@ -35,17 +35,34 @@ bool Connection::connect(int number, Failures failures)
     report(m_port.setPortOpen(true), failures);
     if (!m_port.portOpen())
         return false;
+    return announce(failures);
+}
 
+bool Connection::announce(Failures failures)
+{
     CommandState &s = m_transmitter.state();
     s.CmdId = kConnectCmdId;
     s.CmdValue = 1;
-    report(m_transmitter.SendComFrame(), failures);
+    const PortError written = m_transmitter.SendComFrame();
+    if (written != PortError::None) {
+        // The failed write has closed the port: nothing waits for an acknowledgement. Told as
+        // any failed write is (a gone device is a loss), or only logged when the panel tries
+        // by itself.
+        s.clear();
+        if (failures == Failures::Shown)
+            m_transmitter.reportFailure(written);
+        else
+            report(written, failures);
+        return false;
+    }
     m_transmitter.armWait();
     return s.CmdId != 0;
 }
 
 void Connection::report(PortError error, Failures failures)
 {
+    if (error == PortError::OpenPending)
+        return; // its end is told later
     if (error != PortError::None)
         qCInfo(lcLink, "port %d refused (%d)", m_port.commPort(), static_cast<int>(error));
     if (failures == Failures::Logged)
@@ -59,6 +76,9 @@ void Connection::report(PortError error, Failures failures)
         return;
     case PortError::AccessDenied:
         m_host.showMessage(Message::AccessDenied);
+        return;
+    case PortError::InUse:
+        m_host.showMessage(Message::PortInUse);
         return;
     default:
         return; // other failures show nothing

@@ -27,7 +27,11 @@ public:
     // the connect command. Each step that fails is reported and the next one still runs.
     // While a port is open under another number, a valid `number` closes it first and an
     // invalid one is reported and changes nothing. True when the connect command went out.
+    // An open that pends (a network device) returns false with the port opening: announce()
+    // follows when the port is open.
     bool connect(int number, Failures failures = Failures::Shown);
+    // Sends the connect command on the open port. True when it went out.
+    bool announce(Failures failures);
 
 private:
     void report(PortError error, Failures failures);

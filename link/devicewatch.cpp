@@ -22,6 +22,7 @@ void DeviceWatch::start(const QString &path)
 void DeviceWatch::stop()
 {
     m_look.stop();
+    m_lookHeld = false;
     if (!m_folder.isEmpty())
         m_watcher.removePath(m_folder);
     m_folder.clear();
@@ -34,15 +35,38 @@ void DeviceWatch::changed()
         return;
     watchNearestFolder();
     m_looksLeft = kLooks;
+    if (m_held) {
+        m_lookHeld = true;
+        m_look.setInterval(0);
+        return;
+    }
     m_look.start(0); // from the event loop: whoever started or told us is done first
+}
+
+void DeviceWatch::setHeld(bool held)
+{
+    m_held = held;
+    if (held && m_look.isActive()) {
+        m_look.stop();
+        m_lookHeld = true;
+    } else if (!held && m_lookHeld) {
+        m_lookHeld = false;
+        if (active())
+            m_look.start(); // its interval, in full
+    }
 }
 
 void DeviceWatch::look()
 {
     if (!active())
         return;
-    if (--m_looksLeft > 0)
-        m_look.start(kRetryInterval);
+    if (--m_looksLeft > 0) {
+        m_look.setInterval(kRetryInterval);
+        if (m_held)
+            m_lookHeld = true;
+        else
+            m_look.start();
+    }
     // The nearest folder may have changed meanwhile (/dev/serial/by-id made anew).
     watchNearestFolder();
     if (QFileInfo::exists(m_path)) // a symbolic link counts once its target is there

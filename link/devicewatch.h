@@ -30,7 +30,10 @@ public:
     QString path() const { return m_path; }
     QString folder() const { return m_folder; }
     // Whether the looks after a change are still running (nothing runs otherwise).
-    bool looking() const { return m_look.isActive(); }
+    bool looking() const { return m_look.isActive() || m_lookHeld; }
+    // While a message box of the window is open the looks wait; they start their full interval
+    // again once it has closed (and a change meanwhile is looked at then).
+    void setHeld(bool held);
 
 signals:
     // The path exists: the device may be back and may be opened.
@@ -46,6 +49,8 @@ private:
     QString m_path;
     QString m_folder;
     int m_looksLeft = 0;
+    bool m_held = false;
+    bool m_lookHeld = false; // a look was due or running when the box opened
 };
 
 } // namespace qj

@@ -14,6 +14,7 @@ Link::Link(Port &port, PanelAccess &panel, LinkHost &host)
       m_spinners(panel)
 {
     m_transmitter.setFailureHandler([this](PortError error) { writeFailed(error); });
+    m_port.setOpenHandler([this](PortError error) { openEnded(error); });
 }
 
 void Link::setState(LinkState state, Announce announce)
@@ -50,7 +51,10 @@ void Link::connect(int number)
     // The same number tried in vain leaves the watch; a connection, or another number, ends it.
     if (m_watching && (m_port.portOpen() || m_port.commPort() != m_watchedNumber))
         endWatch();
-    if (!m_port.portOpen())
+    if (m_port.portOpening()) {
+        m_openFailures = Connection::Failures::Shown; // the user's own connect, even in a watch
+        setState(LinkState::Connecting);
+    } else if (!m_port.portOpen())
         setState(LinkState::Closed); // e.g. the open port was closed for another that did not open
     // A port that has just opened (afresh, or in place of another) is connecting.
     else if (sent && (m_state == LinkState::Closed || m_port.commPort() != before))
@@ -62,7 +66,7 @@ void Link::connect(int number)
 void Link::disconnect()
 {
     endWatch();
-    if (m_port.portOpen()) {
+    if (m_port.portOpen() || m_port.portOpening()) {
         m_port.setPortOpen(false);
         setState(LinkState::Closed);
     }
@@ -131,7 +135,26 @@ void Link::writeFailed(PortError error)
 void Link::deviceLost()
 {
     qCInfo(lcLink, "the device went away");
+    // One box at a time: the loss is told once the open one has been read.
+    if (m_host.boxOpen()) {
+        m_lossWaiting = true;
+        return;
+    }
     lose();
+}
+
+void Link::boxesClosed()
+{
+    if (!m_lossWaiting)
+        return;
+    m_lossWaiting = false;
+    lose();
+}
+
+void Link::boxNames(int number)
+{
+    if (m_watching && number != m_watchedNumber)
+        endWatch();
 }
 
 void Link::lose()
@@ -145,6 +168,31 @@ void Link::lose()
     // Watched from here, after the message: a device back while the message is still open is
     // connected as soon as it has been read.
     startWatch();
+}
+
+void Link::openEnded(PortError error)
+{
+    if (m_state != LinkState::Connecting)
+        return; // disconnected meanwhile, or a connection that went further
+    const bool fromWatch = m_openFailures == Connection::Failures::Logged;
+    if (error == PortError::None) {
+        qCInfo(lcLink, "port %d open: connecting", m_port.commPort());
+        endWatch();
+        m_connection.announce(m_openFailures);
+        return;
+    }
+    // A command sent before the server refused the line can never be acknowledged.
+    qCInfo(lcLink, "port %d could not be opened (%d)", m_port.commPort(), static_cast<int>(error));
+    clear();
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    setState(LinkState::Closed);
+    if (!fromWatch) {
+        m_host.showMessage(Message::ConnectFailed);
+        return;
+    }
+    if (!m_watching)
+        startWatch(); // a server that accepted the connection and then refused: try again later
 }
 
 void Link::startWatch()
@@ -176,6 +224,11 @@ void Link::deviceReturned()
     qCInfo(lcLink, "the device of port %d may be back: connecting", m_watchedNumber);
     if (m_connection.connect(m_watchedNumber, Connection::Failures::Logged) && m_port.portOpen()) {
         endWatch();
+        setState(LinkState::Connecting);
+        return;
+    }
+    if (m_port.portOpening()) {
+        m_openFailures = Connection::Failures::Logged; // the watch goes on until it is open
         setState(LinkState::Connecting);
         return;
     }

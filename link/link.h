@@ -45,11 +45,20 @@ public:
     // MenuConnect_Click on port `number`: open it and send the connect command (Connecting);
     // the processor's reports then complete the connection.
     void connect(int number);
+    // The port's open that was pending has ended (Port::setOpenHandler): on None the connect
+    // command goes out; a failure is the open's failure, told as the connect entry tells it
+    // (only logged on an attempt of the watch, which goes on).
+    void openEnded(PortError error);
     // Close the port, offer connecting again and take the panel offline.
     void disconnect();
     // The port layer reports the device gone (unplugged). Once the message has been read, the
     // port's device is watched until it is back, and then connected as by the connect entry.
     void deviceLost();
+    // Every box of the window has closed: a loss that came while one was open is told now.
+    void boxesClosed();
+    // The port number box now names `number` (at each edit, or a choice in the port dialog):
+    // a watch for another number ends, for good.
+    void boxNames(int number);
     // The port layer says the watched device may be back: connect, telling a failure only in
     // the log (the next sign of the device tries again).
     void deviceReturned();
@@ -116,8 +125,11 @@ private:
     LinkState m_state = LinkState::Closed;
     bool m_watching = false;
     int m_watchedNumber = 0;
-    bool m_connecting = false;               // inside connect(), which may show messages
-    bool m_backMeanwhile = false;            // the device showed up while connect() was busy
+    bool m_connecting = false;    // inside connect(), which may show messages
+    bool m_backMeanwhile = false; // the device showed up while connect() was busy
+    bool m_lossWaiting = false;   // the device went away while a box was open
+    // How the failure of the pending open (or of the connect command's first answer) is told.
+    Connection::Failures m_openFailures = Connection::Failures::Shown;
     Language m_language = Language::Chinese; // the captions the window is created with
 };
 

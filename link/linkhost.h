@@ -20,6 +20,9 @@ public:
     // AccessDenied the host names the device, which only it knows.
     virtual void showMessage(Message message) = 0;
 
+    // Whether a message box (or another modal box of the window) is open now.
+    virtual bool boxOpen() const { return false; }
+
     // The offline procedure has put every control back to its design-time state: the panel's
     // own doing, not a change by the user.
     virtual void panelReset() {}

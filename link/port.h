@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -10,12 +11,15 @@ namespace qj {
 // The connect procedure tells 8002 and 8005 apart; the rest are ours.
 enum class PortError : int {
     None = 0,
-    InvalidPort = 8002,  // number outside 1..99, or no device behind it
-    AlreadyOpen = 8005,  // open in this panel already, or locked by another program
-    AccessDenied = 8020, // the device exists but this user may not open it (dialout group)
-    DeviceLost = 8021,   // an open port refused a write, the device still there
-    OpenFailed = 8022,   // any other refusal to open
-    DeviceGone = 8023,   // a write failed because the device is no longer there (unplugged)
+    InvalidPort = 8002,   // number outside 1..99, or no device behind it
+    AlreadyOpen = 8005,   // open in this panel already
+    AccessDenied = 8020,  // the device exists but this user may not open it (dialout group)
+    DeviceLost = 8021,    // an open port refused a write, the device still there
+    OpenFailed = 8022,    // any other refusal to open
+    DeviceGone = 8023,    // a write failed because the device is no longer there (unplugged)
+    InUse = 8024,         // locked by another program (its lock file names it)
+    OpenPending = 8030,   // the open goes on (a network device); the open handler tells the end
+    ConnectFailed = 8031, // a network device could not be reached, or its server refused the line
 };
 
 // The serial port as the link uses it. On a port that is not open the count reads 0, and the
@@ -50,6 +54,16 @@ public:
     // again at a disconnect, a connect to another number or once connected. A port that
     // cannot watch ignores it.
     virtual void setWatching(bool on) { static_cast<void>(on); }
+
+    // An open that takes time (a network device: TCP, then the line settings). setPortOpen(true)
+    // answers OpenPending, the port reads not open but opening, and the open handler is called
+    // once the open has ended: with None when the port is open, or with ConnectFailed. It is
+    // called with ConnectFailed too when the device closes before the processor has said
+    // anything (a server refusing the line after accepting the connection). A close of the port
+    // while opening ends the open without a call. A port whose opens never pend ignores both.
+    using OpenHandler = std::function<void(PortError)>;
+    virtual bool portOpening() const { return false; }
+    virtual void setOpenHandler(OpenHandler handler) { static_cast<void>(handler); }
 };
 
 } // namespace qj

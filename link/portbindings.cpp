@@ -1,5 +1,7 @@
 #include "link/portbindings.h"
 
+#include "link/deviceurl.h"
+
 namespace qj {
 
 bool PortBindings::parseAndBind(const QString &binding)
@@ -16,6 +18,8 @@ bool PortBindings::bind(int number, const QString &device)
 {
     if (!isValidNumber(number) || device.isEmpty())
         return false;
+    if (DeviceUrl::check(device) != DeviceUrl::Problem::None)
+        return false; // a network device that names no host and port
     m_bound.insert(number, device);
     return true;
 }

@@ -17,7 +17,8 @@ public:
 
     static bool isValidNumber(int number) { return number >= kFirstPort && number <= kLastPort; }
 
-    // "5=/dev/ttyUSB0" binds 5; returns false for a malformed text or a number out of range.
+    // "5=/dev/ttyUSB0" (or "5=socket://host:2000") binds 5; returns false for a malformed text,
+    // a number out of range or a network device that is not valid (DeviceUrl).
     bool parseAndBind(const QString &binding);
     bool bind(int number, const QString &device);
     void unbind(int number);

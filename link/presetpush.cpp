@@ -3,6 +3,8 @@
 #include "params/parametermap.h"
 #include "params/preset.h"
 
+#include <algorithm>
+
 namespace qj {
 
 PresetPush::PresetPush(Link &link) : m_link(link) {}
@@ -49,6 +51,16 @@ std::vector<std::pair<int, int>> PresetPush::unsent() const
     if (m_state != State::Running)
         return {};
     return {m_changes.begin() + static_cast<std::ptrdiff_t>(m_next), m_changes.end()};
+}
+
+void PresetPush::leaveOut(int wireId)
+{
+    if (m_state != State::Running)
+        return;
+    const auto first = m_changes.begin() + static_cast<std::ptrdiff_t>(m_next);
+    m_changes.erase(std::remove_if(first, m_changes.end(),
+                                   [wireId](const auto &c) { return c.first == wireId; }),
+                    m_changes.end());
 }
 
 PresetPush::State PresetPush::sendNext()

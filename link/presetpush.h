@@ -36,6 +36,9 @@ public:
     std::vector<std::pair<int, int>> unacknowledged() const;
     // While running: the changes not written yet.
     std::vector<std::pair<int, int>> unsent() const;
+    // The person has just changed `wireId` (and its command went out with the change): a change
+    // of it not written yet is dropped, so the newest choice wins.
+    void leaveOut(int wireId);
 
 private:
     State sendNext();

@@ -64,6 +64,23 @@ bool deniedToThisUser(const QString &path)
 SerialPort::SerialPort(QObject *parent) : QObject(parent), m_watch(this)
 {
     connect(&m_serial, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    connect(&m_serial, &QIODevice::readyRead, this, &SerialPort::readyRead);
+    connect(&m_network, &NetworkDevice::readyRead, this, &SerialPort::readyRead);
+    connect(&m_network, &NetworkDevice::lost, this, [this] {
+        m_lastErrorText = QStringLiteral("the server closed the connection");
+        emit lost();
+    });
+    const auto ended = [this](PortError error) {
+        if (m_openHandler)
+            m_openHandler(error);
+    };
+    connect(&m_network, &NetworkDevice::opened, this, [ended] { ended(PortError::None); });
+    connect(&m_network, &NetworkDevice::openFailed, this,
+            [ended] { ended(PortError::ConnectFailed); });
+    connect(&m_network, &NetworkDevice::mayBeBack, this, [this] {
+        if (!portOpen() && !portOpening())
+            emit deviceBack();
+    });
     connect(&m_watch, &DeviceWatch::mayBeBack, this, [this] {
         if (!m_serial.isOpen())
             emit deviceBack();
@@ -81,11 +98,16 @@ QString SerialPort::deviceName() const
     return m_bindings.deviceFor(m_commPort);
 }
 
+bool SerialPort::isNetworkDevice() const
+{
+    return DeviceUrl::looksLikeUrl(deviceName());
+}
+
 PortError SerialPort::setCommPort(int number)
 {
     if (!PortBindings::isValidNumber(number))
         return PortError::InvalidPort;
-    if (m_serial.isOpen() && number != m_commPort)
+    if ((portOpen() || portOpening()) && number != m_commPort)
         return PortError::AlreadyOpen;
     m_commPort = number;
     return PortError::None;
@@ -96,12 +118,25 @@ PortError SerialPort::setPortOpen(bool open)
     if (!open) {
         if (m_serial.isOpen())
             m_serial.close();
+        m_network.close();
         return PortError::None;
     }
-    if (m_serial.isOpen())
+    if (portOpening())
+        return PortError::OpenPending; // asked again while it goes on
+    if (portOpen())
         return PortError::AlreadyOpen;
 
     const QString path = deviceName();
+    if (DeviceUrl::looksLikeUrl(path)) {
+        const std::optional<DeviceUrl> url = DeviceUrl::parse(path);
+        if (!url) {
+            m_lastErrorText = QStringLiteral("not a valid network device");
+            return PortError::InvalidPort;
+        }
+        m_lastErrorText.clear();
+        m_network.open(*url);
+        return PortError::OpenPending;
+    }
     m_serial.setPortName(resolvedLocation(path));
     m_serial.setBaudRate(kBaudRate);
     m_serial.setDataBits(QSerialPort::Data8);
@@ -123,7 +158,7 @@ PortError SerialPort::setPortOpen(bool open)
             return PortError::AccessDenied;
         if (const QString holder = lockHolder(m_serial.portName()); !holder.isEmpty())
             m_lastErrorText = holder;
-        return PortError::AlreadyOpen;
+        return PortError::InUse;
     default:
         if (!QFileInfo::exists(path))
             return PortError::InvalidPort;
@@ -133,6 +168,8 @@ PortError SerialPort::setPortOpen(bool open)
 
 int SerialPort::inBufferCount()
 {
+    if (m_network.isOpen())
+        return static_cast<int>(std::min<qint64>(m_network.bytesAvailable(), kMaxCount));
     if (!m_serial.isOpen())
         return 0;
     return static_cast<int>(std::min<qint64>(m_serial.bytesAvailable(), kMaxCount));
@@ -140,6 +177,7 @@ int SerialPort::inBufferCount()
 
 void SerialPort::discardInput()
 {
+    m_network.clearInput();
     if (m_serial.isOpen())
         m_serial.clear(QSerialPort::Input);
 }
@@ -153,6 +191,10 @@ void SerialPort::discardOutput()
 void SerialPort::input(std::vector<std::uint8_t> &into)
 {
     into.clear();
+    if (m_network.isOpen()) {
+        m_network.take(into);
+        return;
+    }
     if (!m_serial.isOpen())
         return;
     const qint64 waiting = m_serial.bytesAvailable();
@@ -165,29 +207,60 @@ void SerialPort::input(std::vector<std::uint8_t> &into)
 
 PortError SerialPort::output(std::span<const std::uint8_t> bytes)
 {
+    if (m_network.isOpen()) {
+        if (m_network.write(bytes))
+            return PortError::None;
+        m_lastErrorText = QStringLiteral("the connection to the server broke");
+        return PortError::DeviceGone;
+    }
     if (!m_serial.isOpen())
         return PortError::None;
+    m_serial.clearError(); // an earlier harmless error (a refused ioctl) is no failure now
     m_writing = true;
+    m_writeErrno = 0;
+    errno = 0;
     const auto size = static_cast<qint64>(bytes.size());
     const bool ok = m_serial.write(reinterpret_cast<const char *>(bytes.data()), size) == size &&
-                    m_serial.flush() && m_serial.error() != QSerialPort::WriteError;
+                    m_serial.flush() && m_serial.error() != QSerialPort::WriteError &&
+                    m_serial.error() != QSerialPort::ResourceError;
+    const int osError = m_writeErrno != 0 ? m_writeErrno : errno;
     m_writing = false;
     if (ok)
         return PortError::None;
+    const QSerialPort::SerialPortError error = m_serial.error();
     if (m_serial.isOpen()) {
         m_lastErrorText = m_serial.errorString();
         m_serial.close();
     }
-    // A device unplugged takes its node (and the links to it) away; a refusal with the device
-    // still there is not a loss.
-    return QFileInfo::exists(systemLocation(deviceName())) ? PortError::DeviceLost
-                                                           : PortError::DeviceGone;
+    return writeFailure(deviceName(), osError, error);
+}
+
+PortError SerialPort::writeFailure(const QString &device, int osError,
+                                   QSerialPort::SerialPortError error)
+{
+    // The kernel fails writes to an unplugged device with these at once, while udev removes its
+    // node (and the links to it) a moment later; a refusal with the device still there is not a
+    // loss.
+    const bool goneErrno = osError == EIO || osError == ENXIO || osError == ENODEV;
+    if (goneErrno || error == QSerialPort::ResourceError)
+        return PortError::DeviceGone;
+    return QFileInfo::exists(systemLocation(device)) ? PortError::DeviceLost
+                                                     : PortError::DeviceGone;
 }
 
 void SerialPort::setWatching(bool on)
 {
     // A pseudo-terminal never comes back: its name goes to the next one any program opens.
     // Bound through a link (qj-sim --link), the link is what comes back.
+    if (isNetworkDevice() || !on) {
+        // A server is tried again with back-off: it tells nothing when it is back.
+        if (on)
+            m_network.startWatch();
+        else
+            m_network.stopWatch();
+        if (on)
+            return;
+    }
     const QString path = systemLocation(deviceName());
     if (on && path.startsWith(QLatin1String(kPseudoTerminals)))
         return;
@@ -201,6 +274,10 @@ void SerialPort::setWatching(bool on)
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
 {
+    if (m_writing) {
+        m_writeErrno = errno; // what the failed write found, before anything else runs
+        return;               // output() reports its own failures
+    }
     switch (error) {
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError:
@@ -210,8 +287,8 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         // A pseudo-terminal refuses the modem-line ioctls: that is not a failure.
         return;
     }
-    if (m_writing || !m_serial.isOpen())
-        return; // output() reports its own failures
+    if (!m_serial.isOpen())
+        return;
     m_lastErrorText = m_serial.errorString();
     closeAfterLoss();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/devicewatch.h"
+#include "link/networkdevice.h"
 #include "link/port.h"
 #include "link/portbindings.h"
 
@@ -9,10 +10,13 @@
 
 namespace qj {
 
-// The port on a real serial device (or a pseudo-terminal): 28800 baud, 8N1, no flow control,
-// raw bytes. A device that goes away while open is closed here and reported once by lost();
-// a write that finds it gone says so (DeviceGone). Asked to, it then watches the device's path
-// and says deviceBack() whenever the device may be openable again.
+// The port on whatever device a number is bound to: a real serial device (or a
+// pseudo-terminal) at 28800 baud, 8N1, no flow control, raw bytes; or a network device
+// (socket:// or rfc2217://, see NetworkDevice), whose open pends (Port::setOpenHandler). A
+// device that goes away while open is closed here and reported once by lost(); a write that
+// finds it gone says so (DeviceGone). Asked to, it then watches for the device (the path, or
+// the server with back-off) and says deviceBack() whenever it may be openable again.
+// readyRead() says that bytes arrived, from either kind.
 class SerialPort : public QObject, public Port
 {
     Q_OBJECT
@@ -37,22 +41,37 @@ public:
     PortError setCommPort(int number) override;
     int commPort() const override { return m_commPort; }
     PortError setPortOpen(bool open) override;
-    bool portOpen() const override { return m_serial.isOpen(); }
+    bool portOpen() const override { return m_serial.isOpen() || m_network.isOpen(); }
+    bool portOpening() const override { return m_network.opening(); }
+    void setOpenHandler(OpenHandler handler) override { m_openHandler = std::move(handler); }
     int inBufferCount() override;
     void discardInput() override;
     void discardOutput() override;
     void input(std::vector<std::uint8_t> &into) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
     void setWatching(bool on) override;
-    bool watching() const { return m_watch.active(); }
+    // A message box of the window is open (true) or has closed: the watch's looks wait.
+    void holdWatch(bool held) { m_watch.setHeld(held); }
+
+    // How a failed write is told: the device gone (an unplugged device's errors, or its path no
+    // longer there; a bare name such as ttyUSB0 is under /dev) or the device refusing.
+    // `osError` is errno after the write, `error` what Qt made of it.
+    static PortError writeFailure(const QString &device, int osError,
+                                  QSerialPort::SerialPortError error);
+    bool watching() const { return m_watch.active() || m_network.watching(); }
     const DeviceWatch &watch() const { return m_watch; }
 
-    // For the idle tick: emitted when bytes arrive.
+    // Whether the current number names a network device, and why its last open failed.
+    bool isNetworkDevice() const;
+    const NetworkProblem &networkProblem() const { return m_network.problem(); }
+    NetworkDevice &network() { return m_network; }
+
     QSerialPort &device() { return m_serial; }
 
 signals:
     void lost();
     void deviceBack();
+    void readyRead(); // for the idle tick: bytes arrived
 
 private slots:
     void handleError(QSerialPort::SerialPortError error);
@@ -61,11 +80,14 @@ private:
     void closeAfterLoss();
 
     QSerialPort m_serial;
+    NetworkDevice m_network;
+    OpenHandler m_openHandler;
     PortBindings m_bindings;
     DeviceWatch m_watch;
     int m_commPort = 1; // the port number before anyone sets one
     QString m_lastErrorText;
     bool m_writing = false;
+    int m_writeErrno = 0;
 };
 
 } // namespace qj

@@ -26,10 +26,23 @@ PortError TracingPort::setPortOpen(bool open)
                  .arg(static_cast<double>(m_clock.nsecsElapsed()) / 1e6, 10, 'f', 3)
                  .arg(open ? QStringLiteral("open") : QStringLiteral("close"))
                  .arg(m_inner.commPort())
-                 .arg(e == PortError::None ? QString()
-                                           : QStringLiteral(" failed (%1)").arg(int(e)));
+                 .arg(e == PortError::None          ? QString()
+                      : e == PortError::OpenPending ? QStringLiteral(" pending")
+                                                    : QStringLiteral(" failed (%1)").arg(int(e)));
     m_out.flush();
     return e;
+}
+
+void TracingPort::setOpenHandler(OpenHandler handler)
+{
+    m_inner.setOpenHandler([this, handler = std::move(handler)](PortError e) {
+        note(e == PortError::None ? QStringLiteral("port %1 open").arg(m_inner.commPort())
+                                  : QStringLiteral("port %1 could not be opened (%2)")
+                                        .arg(m_inner.commPort())
+                                        .arg(int(e)));
+        if (handler)
+            handler(e);
+    });
 }
 
 void TracingPort::discardInput()

@@ -29,6 +29,8 @@ public:
     void input(std::vector<std::uint8_t> &into) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
     void setWatching(bool on) override;
+    bool portOpening() const override { return m_inner.portOpening(); }
+    void setOpenHandler(OpenHandler handler) override;
 
     // A line of its own about the port ("device lost ..."), with the time.
     void note(const QString &text);

@@ -1,11 +1,14 @@
 #include "panel/portdialog.h"
 
+#include "link/deviceurl.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -27,11 +30,13 @@ const char *const kHeaders[kColumns] = {
 
 } // namespace
 
-PortDialog::PortDialog(RowSource rows, std::function<void()> noChoice, QWidget *parent)
+PortDialog::PortDialog(RowSource rows, std::function<void()> noChoice, QWidget *parent,
+                       BadDevice badDevice)
     : QDialog(parent), m_source(std::move(rows)), m_noChoice(std::move(noChoice)),
-      m_table(new QTableWidget(0, kColumns, this)), m_numberLabel(new QLabel(this)),
-      m_number(new QSpinBox(this)), m_refresh(new QPushButton(this)), m_ok(new QPushButton(this)),
-      m_cancel(new QPushButton(this))
+      m_badDevice(std::move(badDevice)), m_table(new QTableWidget(0, kColumns, this)),
+      m_numberLabel(new QLabel(this)), m_number(new QSpinBox(this)),
+      m_networkLabel(new QLabel(this)), m_network(new QLineEdit(this)),
+      m_refresh(new QPushButton(this)), m_ok(new QPushButton(this)), m_cancel(new QPushButton(this))
 {
     setObjectName(QStringLiteral("PortDialog"));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -41,6 +46,9 @@ PortDialog::PortDialog(RowSource rows, std::function<void()> noChoice, QWidget *
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_number->setRange(PortBindings::kFirstPort, PortBindings::kLastPort);
     m_numberLabel->setBuddy(m_number);
+    m_network->setObjectName(QStringLiteral("NetworkDevice"));
+    m_network->setClearButtonEnabled(true);
+    m_networkLabel->setBuddy(m_network);
 
     auto *buttons = new QDialogButtonBox(this);
     buttons->addButton(m_refresh, QDialogButtonBox::ResetRole);
@@ -52,8 +60,12 @@ PortDialog::PortDialog(RowSource rows, std::function<void()> noChoice, QWidget *
     numberRow->addWidget(m_numberLabel);
     numberRow->addWidget(m_number);
     numberRow->addStretch();
+    auto *networkRow = new QHBoxLayout;
+    networkRow->addWidget(m_networkLabel);
+    networkRow->addWidget(m_network, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
+    layout->addLayout(networkRow);
     layout->addLayout(numberRow);
     layout->addWidget(buttons);
     resize(kDialogSize);
@@ -76,6 +88,8 @@ void PortDialog::retranslate()
         headers << tr(header);
     m_table->setHorizontalHeaderLabels(headers);
     m_numberLabel->setText(tr("端口号："));
+    m_networkLabel->setText(tr("网络设备："));
+    m_network->setPlaceholderText(tr("socket://主机:端口 或 rfc2217://主机:端口"));
     m_refresh->setText(tr("刷新"));
     m_ok->setText(tr("确定"));
     m_cancel->setText(tr("取消"));
@@ -152,6 +166,21 @@ void PortDialog::showSelected()
 
 void PortDialog::accept()
 {
+    const QString typed = m_network->text().trimmed();
+    if (!typed.isEmpty()) {
+        // Only a network device is typed here: a bare path is refused like an unknown scheme.
+        const UrlProblem problem =
+            DeviceUrl::looksLikeUrl(typed) ? DeviceUrl::check(typed) : UrlProblem::UnknownScheme;
+        if (problem != UrlProblem::None) {
+            if (m_badDevice)
+                m_badDevice(typed, problem);
+            m_network->setFocus();
+            return; // the user may still correct it
+        }
+        m_choice = Choice{m_number->value(), typed};
+        QDialog::accept();
+        return;
+    }
     const int row = selectedRow();
     if (row < 0) {
         if (m_noChoice)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/portlist.h"
+#include "params/texts.h"
 
 #include <QDialog>
 
@@ -9,16 +10,18 @@
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
 namespace qj {
 
-// Lists the serial ports with the number each is reached by, and lets the user choose one.
-// The number of the chosen port can be changed before confirming. Refresh scans again, for
-// an adapter plugged in while the dialog is open. Confirming with nothing chosen tells the
-// user so and keeps the dialog open.
+// Lists the serial ports with the number each is reached by, and lets the user choose one, or
+// type a network device (socket://HOST:PORT, rfc2217://HOST:PORT), which then wins over the
+// list. The number of the chosen port can be changed before confirming. Refresh scans again,
+// for an adapter plugged in while the dialog is open. Confirming with nothing chosen, or with a
+// network device that is not valid, tells the user so and keeps the dialog open.
 class PortDialog : public QDialog
 {
     Q_OBJECT
@@ -31,12 +34,16 @@ public:
     };
 
     using RowSource = std::function<std::vector<PortRow>()>;
+    // Shows why a typed network device is refused.
+    using BadDevice = std::function<void(const QString &device, UrlProblem problem)>;
 
-    PortDialog(RowSource rows, std::function<void()> noChoice, QWidget *parent = nullptr);
+    PortDialog(RowSource rows, std::function<void()> noChoice, QWidget *parent = nullptr,
+               BadDevice badDevice = {});
 
     const std::vector<PortRow> &rows() const { return m_rows; }
     QTableWidget *table() const { return m_table; }
     QSpinBox *numberBox() const { return m_number; }
+    QLineEdit *networkDevice() const { return m_network; }
     QPushButton *refreshButton() const { return m_refresh; }
     QPushButton *okButton() const { return m_ok; }
     QPushButton *cancelButton() const { return m_cancel; }
@@ -62,11 +69,14 @@ private:
 
     RowSource m_source;
     std::function<void()> m_noChoice;
+    BadDevice m_badDevice;
     std::vector<PortRow> m_rows;
     std::optional<Choice> m_choice;
     QTableWidget *m_table;
     QLabel *m_numberLabel;
     QSpinBox *m_number;
+    QLabel *m_networkLabel;
+    QLineEdit *m_network;
     QPushButton *m_refresh;
     QPushButton *m_ok;
     QPushButton *m_cancel;

@@ -172,9 +172,16 @@ void WidgetPanel::setStatusCaption(const QString &text)
 
 void WidgetPanel::showMessage(const QString &text)
 {
-    ++m_messagesOpen;
-    m_present(text);
-    --m_messagesOpen;
+    whileBoxOpen([&] { m_present(text); });
+}
+
+void WidgetPanel::whileBoxOpen(const std::function<void()> &run)
+{
+    if (m_messagesOpen++ == 0 && m_boxHook)
+        m_boxHook(true);
+    run();
+    if (--m_messagesOpen == 0 && m_boxHook)
+        m_boxHook(false);
 }
 
 void WidgetPanel::showMessageBox(QWidget *parent, const QString &text)

@@ -53,8 +53,13 @@ public:
     void setStatusCaption(const QString &text);
     // A message for the user; returns when it has been read.
     void showMessage(const QString &text);
+    // Any other modal box of the window (a question): counted as a message box while `run`
+    // runs.
+    void whileBoxOpen(const std::function<void()> &run);
     // Message boxes open now: a modal box's event loop lets timers through meanwhile.
     int messagesOpen() const { return m_messagesOpen; }
+    // Called with true when the first box opens and with false when the last has closed.
+    void setBoxHook(std::function<void(bool open)> hook) { m_boxHook = std::move(hook); }
 
     // The modal box itself: the text, one OK button, no icon, title "QJ".
     static void showMessageBox(QWidget *parent, const QString &text);
@@ -66,6 +71,7 @@ private:
     PanelView &m_view;
     MessagePresenter m_present;
     int m_messagesOpen = 0;
+    std::function<void(bool)> m_boxHook;
     QPointer<QWidget> m_focusBeforeDisable;
 };
 

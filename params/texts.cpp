@@ -73,7 +73,8 @@ QString sendingText(int current, int total, Language language)
     return pick(language, u"发送 %1/%2", u"Sending %1/%2").arg(current).arg(total);
 }
 
-QString messageText(Message message, Language language, const QString &device)
+QString messageText(Message message, Language language, const QString &device,
+                    const QString &holder)
 {
     switch (message) {
     case Message::SendFailed:
@@ -89,6 +90,14 @@ QString messageText(Message message, Language language, const QString &device)
                     u"Cannot open the serial port %1: permission denied.\r\nAdd your user to "
                     u"the dialout group, log in again and reconnect.")
             .arg(device);
+    case Message::PortInUse:
+        if (holder.isEmpty())
+            return pick(language, u"无法打开串口 %1：它正被其他程序占用。",
+                        u"Cannot open the serial port %1: it is in use by another program.")
+                .arg(device);
+        return pick(language, u"无法打开串口 %1：它正被其他程序占用（%2）。",
+                    u"Cannot open the serial port %1: it is in use by another program (%2).")
+            .arg(device, holder);
     case Message::NoPort:
         return pick(language, u"   找不到有效的\r\n串行通讯端口！！！",
                     u"  Can not find a valid\r\nCom port！！！");
@@ -97,8 +106,110 @@ QString messageText(Message message, Language language, const QString &device)
                     u"  Please select a valid\r\nCom port！！！");
     case Message::DeviceOffline:
         return pick(language, u"设备已脱机！！！", u"The equipments is off-line already!!!");
+    case Message::ConnectFailed:
+        return pick(language, u"无法连接 %1。", u"Cannot connect to %1.").arg(device);
     }
     return {};
+}
+
+namespace {
+
+QString settingName(NetworkProblem::Setting setting, Language language)
+{
+    using S = NetworkProblem::Setting;
+    switch (setting) {
+    case S::BaudRate:
+        return pick(language, u"波特率", u"baud rate");
+    case S::DataSize:
+        return pick(language, u"数据位", u"data bits");
+    case S::Parity:
+        return pick(language, u"校验", u"parity");
+    case S::StopSize:
+        return pick(language, u"停止位", u"stop bits");
+    case S::FlowControl:
+        return pick(language, u"流控制", u"flow control");
+    }
+    return {};
+}
+
+QString networkReason(const NetworkProblem &p, Language language)
+{
+    using K = NetworkProblem::Kind;
+    switch (p.kind) {
+    case K::None:
+        break;
+    case K::Refused:
+        return pick(language, u"连接被拒绝", u"connection refused");
+    case K::Unreachable:
+        return pick(language, u"无法到达", u"unreachable");
+    case K::NoAnswer:
+        return pick(language, u"没有应答", u"no answer");
+    case K::HostNotFound:
+        return pick(language, u"找不到主机", u"host not found");
+    case K::ServerClosed:
+        return pick(language, u"服务器关闭了连接", u"the server closed the connection");
+    case K::Busy:
+        return pick(language, u"串口正被另一个客户端使用（服务器：“%1”）",
+                    u"the line is in use by another client (server: \"%1\")")
+            .arg(p.detail);
+    case K::DeviceMissing:
+        return pick(language, u"服务器无法打开它的串口设备（服务器：“%1”）",
+                    u"the server cannot open its serial device (server: \"%1\")")
+            .arg(p.detail);
+    case K::ServerSaid:
+        return pick(language, u"服务器：“%1”", u"the server says \"%1\"").arg(p.detail);
+    case K::OptionRefused:
+        return pick(language, u"服务器不支持 COM 端口选项（RFC 2217）",
+                    u"the server refuses the COM port option (RFC 2217)");
+    case K::SettingRefused:
+        return pick(language, u"服务器没有接受串口设置（%1 为 %2）",
+                    u"the server did not take the line settings (%1 %2)")
+            .arg(settingName(p.setting, language))
+            .arg(p.answered);
+    case K::Other:
+        return p.detail;
+    }
+    return {};
+}
+
+} // namespace
+
+QString networkProblemText(const NetworkProblem &problem, Language language, TextUse use)
+{
+    const QString reason = networkReason(problem, language);
+    if (language == Language::Chinese)
+        return QStringLiteral("无法连接 %1：%2。").arg(problem.endpoint, reason);
+    if (use == TextUse::Line)
+        return QStringLiteral("cannot connect to %1: %2").arg(problem.endpoint, reason);
+    return QStringLiteral("Cannot connect to %1: %2.").arg(problem.endpoint, reason);
+}
+
+QString urlProblemText(const QString &device, UrlProblem problem, Language language)
+{
+    QString why;
+    switch (problem) {
+    case UrlProblem::None:
+        return {};
+    case UrlProblem::UnknownScheme:
+        why = pick(language, u"只支持 socket:// 和 rfc2217://",
+                   u"only socket:// and rfc2217:// are known");
+        break;
+    case UrlProblem::NoHost:
+        why = pick(language, u"缺少有效的主机名或地址（IPv6 地址写在 [ ] 中）",
+                   u"no valid host name or address (an IPv6 address goes in [ ])");
+        break;
+    case UrlProblem::NoPort:
+        why = pick(language, u"缺少端口号（主机:端口）", u"no port (HOST:PORT)");
+        break;
+    case UrlProblem::BadPort:
+        why = pick(language, u"端口号须在 1 到 65535 之间", u"the port must be 1 to 65535");
+        break;
+    case UrlProblem::Extra:
+        why = pick(language, u"端口号后面不能再有内容", u"nothing may follow the port");
+        break;
+    }
+    return pick(language, u"设备“%1”无效：%2。", u"The device \"%1\" is not valid: %2.")
+        .arg(device, why);
 }
 
 QString pushStoppedText(int sent, int total, Language language)

@@ -45,6 +45,9 @@ struct HttpServer::Impl
     HttpServer::Limits limits;
     int connections = 0; // I/O thread only
     asio::io_context ioc{1};
+    // Keeps the I/O thread running while it has nothing of its own to wait for: once the
+    // acceptor is closed, connections waiting for the engine's answers hold no operation.
+    asio::executor_work_guard<asio::io_context::executor_type> work = asio::make_work_guard(ioc);
     tcp::acceptor acceptor{ioc};
     asio::signal_set stopSignals{ioc, SIGINT, SIGTERM};
     std::function<void()> onSignal;
@@ -567,6 +570,7 @@ void HttpServer::stop(int graceMs)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    impl.work.reset();
     impl.ioc.stop();
     impl.thread.join();
 }

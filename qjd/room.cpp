@@ -55,7 +55,7 @@ Room::Room(RoomConfig config, Publish publish, QObject *parent)
         publishSetting(wireId);
     });
     m_link.transmitter().addSendHook([this](const frame::Frame &) { wake(); });
-    connect(&m_serial.device(), &QIODevice::readyRead, this, &Room::wake);
+    connect(&m_serial, &SerialPort::readyRead, this, &Room::wake);
     connect(&m_serial, &SerialPort::lost, this, [this] {
         m_link.deviceLost();
         settle();
@@ -111,9 +111,11 @@ void Room::tryConnect()
         return;
     m_values.fill(std::nullopt);
     m_link.connect(kPortNumber);
-    if (!m_serial.portOpen() && !m_failure)
+    // A network device's open goes on after connect() returns; its end comes as a message.
+    const bool opened = m_serial.portOpen() || m_serial.portOpening();
+    if (!opened && !m_failure)
         m_failure = QStringLiteral("the device could not be opened");
-    if (m_serial.portOpen() && !m_failure) {
+    if (opened && !m_failure) {
         setState(RoomState::Connecting);
         m_connectLimit.start();
         wake();
@@ -160,6 +162,7 @@ void Room::showMessage(Message message)
         m_failure = QStringLiteral("the device %1 is missing").arg(device);
         return;
     case Message::PortAlreadyOpen:
+    case Message::PortInUse:
         m_failure =
             QStringLiteral("the device %1 is in use by another program (%2)").arg(device, why);
         return;
@@ -169,6 +172,11 @@ void Room::showMessage(Message message)
     case Message::NoPort:
     case Message::SelectPort:
         m_failure = QStringLiteral("the device %1 could not be opened (%2)").arg(device, why);
+        return;
+    case Message::ConnectFailed:
+        // Told after connect() returned, while the tick may sleep: wake it to settle.
+        m_failure = networkProblemText(m_serial.networkProblem(), Language::English, TextUse::Line);
+        wake();
         return;
     }
 }

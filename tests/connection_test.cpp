@@ -165,15 +165,23 @@ TEST(Connection, AnotherNumberThatDoesNotOpenLeavesNothingPending)
     EXPECT_EQ(rig.messages.size(), 1);
 }
 
-TEST(Connection, AFailedConnectWriteShowsNothingAndStillArmsTheWait)
+// A connect command that cannot be written ends at once, as any failed write: one message, no
+// wait armed on the port the failure closed; a device gone is a loss, watched for its return.
+TEST(Connection, AFailedConnectWriteEndsAtOnceAsAnyFailedWrite)
 {
-    LinkRig rig;
-    rig.port.writeError = PortError::DeviceLost;
-    rig.MenuConnect_Click(QStringLiteral("5"));
-    EXPECT_TRUE(rig.messages.isEmpty());
-    EXPECT_EQ(rig.cmd.ReplyTicks, 100);
-    EXPECT_EQ(rig.cmd.RetryLeft, 10);
-    EXPECT_EQ(rig.errors, 0); // the connect procedure reports by its own rule
+    for (const PortError e : {PortError::DeviceLost, PortError::DeviceGone}) {
+        LinkRig rig;
+        rig.port.writeError = e;
+        rig.MenuConnect_Click(QStringLiteral("5"));
+        EXPECT_EQ(rig.cmd.CmdId, 0);
+        EXPECT_EQ(rig.cmd.ReplyTicks, 0);
+        EXPECT_EQ(rig.link.state(), LinkState::Closed);
+        EXPECT_EQ(rig.link.watching(), e == PortError::DeviceGone);
+        rig.tick(2500); // nothing resent into the closed port, no second message
+        EXPECT_EQ(rig.messages.size(), 1);
+        EXPECT_EQ(rig.errors, e == PortError::DeviceLost ? 1 : 0);
+        EXPECT_EQ(rig.port.closedWrites, 0);
+    }
 }
 
 TEST(Connection, ReportsAfterTheConnectCommandBringThePanelOnline)

@@ -457,6 +457,16 @@ TEST_F(CtlOnSim, BadInputOfEveryKindIsRefusedBeforeAnythingIsWritten)
     const CtlRun both = ctl({QStringLiteral("--device"), room.path(), QStringLiteral("--port"),
                              QStringLiteral("5"), QStringLiteral("get")});
     EXPECT_EQ(both.status, 2);
+    // Network devices that name no host and port.
+    for (const char *device : {"socket://127.0.0.1", "rfc2217://:4001", "telnet://host:23",
+                               "socket://host:70000", "socket://host:4001?timeout=1"}) {
+        const CtlRun run =
+            ctl({QStringLiteral("--device"), QString::fromLatin1(device), QStringLiteral("get")});
+        EXPECT_EQ(run.status, 2) << device;
+        EXPECT_TRUE(run.err.startsWith(
+            QStringLiteral("qj-ctl: The device \"%1\" is not valid: ").arg(QLatin1String(device))))
+            << run.err.toStdString();
+    }
     ASSERT_TRUE(room.settled());
     EXPECT_EQ(room.bytesReceived(), 0) << room.trace.join(u'\n').toStdString();
     EXPECT_FALSE(QFile::exists(missing));

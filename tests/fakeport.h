@@ -23,6 +23,18 @@ public:
     int shortRead = -1;                     // >= 0: input hands over at most this many bytes
     int closedWrites = 0;                   // output calls while the port was closed
     bool watching = false;                  // watching for a lost device's return
+    bool pendingOpens = false;              // opens pend, as a network device's do
+    bool opening = false;                   // an open is pending
+    OpenHandler openHandler;                // what the link set
+
+    // Ends the pending open (or refuses the line after it) as a network device does.
+    void endOpen(PortError error)
+    {
+        opening = false;
+        open = error == PortError::None;
+        if (openHandler)
+            openHandler(error);
+    }
 
     void arrive(std::initializer_list<std::uint8_t> bytes)
     {
@@ -42,7 +54,7 @@ public:
         log.push_back("select " + std::to_string(n));
         if (n < 1 || n > 99)
             return PortError::InvalidPort;
-        if (open && n != number)
+        if ((open || opening) && n != number)
             return PortError::AlreadyOpen;
         number = n;
         return PortError::None;
@@ -51,8 +63,16 @@ public:
     PortError setPortOpen(bool on) override
     {
         log.push_back(on ? "open" : "close");
+        if (!on)
+            opening = false;
+        if (on && opening)
+            return PortError::OpenPending;
         if (on && open)
             return PortError::AlreadyOpen;
+        if (on && pendingOpens && openError == PortError::None) {
+            opening = true;
+            return PortError::OpenPending;
+        }
         if (on && openError != PortError::None)
             return openError;
         open = on;
@@ -80,6 +100,8 @@ public:
         received.clear();
     }
     void setWatching(bool on) override { watching = on; }
+    bool portOpening() const override { return opening; }
+    void setOpenHandler(OpenHandler handler) override { openHandler = std::move(handler); }
     PortError output(std::span<const std::uint8_t> bytes) override
     {
         if (!open) {

@@ -3,8 +3,9 @@
 #     params  <  link  <  panel  <  app
 # with the script client (ctl) and the service (qjd) beside panel, on link and params, and the
 # virtual processor (tools) on link and params. The engine folders (params, link), ctl and qjd
-# include no Qt header outside Qt Core and Qt SerialPort, and the programs built on the engine
-# alone (qj-ctl and qjd among them) need neither Qt Gui nor Qt Widgets.
+# include no Qt header outside Qt Core, Qt SerialPort and Qt Network (the port layer's network
+# device), and the programs built on the engine alone (qj-ctl and qjd among them) need neither
+# Qt Gui nor Qt Widgets.
 #
 #   layers_test.sh SOURCE_DIR QT_INCLUDE_DIR [PROGRAM...]
 #   layers_test.sh --self-test     shows that a wrong-way include and a widget header are caught
@@ -21,7 +22,7 @@ declare -A allowed=(
     [tools]="tools link params"
 )
 # The Qt modules the engine folders may use.
-engine_qt=(QtCore QtSerialPort)
+engine_qt=(QtCore QtSerialPort QtNetwork)
 
 check() {
     local src=$1 qt=$2
@@ -48,7 +49,7 @@ check() {
                     [ -e "$qt/$module/$name" ] && found=1
                 done
                 if [ $found -eq 0 ]; then
-                    echo "layers: ${file#"$src"/} includes <$name>, which is not Qt Core or Qt SerialPort"
+                    echo "layers: ${file#"$src"/} includes <$name>, which is not Qt Core, Qt SerialPort or Qt Network"
                     bad=1
                 fi
             done < <(grep -E '^#include <Q' "$file" || true)

@@ -141,6 +141,17 @@ TEST(Texts, EveryTextInBothLanguages)
         EXPECT_TRUE(denied.contains(QStringLiteral("/dev/ttyUSB0")));
         EXPECT_TRUE(denied.contains(QStringLiteral("dialout")));
     }
+    // A device another program holds: which device, and the holder when its lock names it.
+    const QString device = QStringLiteral("/dev/ttyUSB0"),
+                  holder = QStringLiteral("qjd, process 7");
+    EXPECT_EQ(messageText(Message::PortInUse, Language::Chinese, device, holder),
+              QStringLiteral("无法打开串口 /dev/ttyUSB0：它正被其他程序占用（qjd, process 7）。"));
+    EXPECT_EQ(messageText(Message::PortInUse, Language::English, device, holder),
+              QStringLiteral("Cannot open the serial port /dev/ttyUSB0: it is in use by another "
+                             "program (qjd, process 7)."));
+    EXPECT_EQ(messageText(Message::PortInUse, Language::English, device),
+              QStringLiteral("Cannot open the serial port /dev/ttyUSB0: it is in use by another "
+                             "program."));
 }
 
 // The system's reason for a failed read or write, in the person's language: the common errors

@@ -171,6 +171,49 @@ TEST_F(PortMenuTest, BindingsAreRememberedBetweenRuns)
     EXPECT_TRUE(messages.isEmpty());
 }
 
+// A network device is typed in the dialog: refused with the reason while it is not valid (the
+// dialog stays open), bound and remembered once it is, and shown again for its number, even on
+// a machine without a serial port.
+TEST_F(PortMenuTest, ANetworkDeviceIsTypedCheckedBoundAndShownAgain)
+{
+    const QString ini = file("settings.ini");
+    QSettings settings(ini, QSettings::IniFormat);
+    form->menuActions().useSettings(&settings);
+    devices = {adapter("/dev/ttyUSB0", "FT232R USB UART", "FTDI", 0x0403, 0x6001)};
+    QStringList seenWhileOpen;
+    dialogs->portAnswer = [&](PortDialog &d) {
+        d.show();
+        d.selectRow(0); // the typed device wins over the list
+        d.networkDevice()->setText(QStringLiteral("socket://rack-a"));
+        QTest::mouseClick(d.okButton(), Qt::LeftButton);
+        EXPECT_TRUE(d.isVisible());
+        seenWhileOpen = messages;
+        d.networkDevice()->setText(QStringLiteral(" rfc2217://rack-a.venue.lan:4003 "));
+        d.numberBox()->setValue(7);
+        QTest::mouseClick(d.okButton(), Qt::LeftButton);
+        return d.result() == QDialog::Accepted;
+    };
+    choose(MenuEntry::SelectCom);
+    EXPECT_EQ(seenWhileOpen,
+              QStringList{QStringLiteral("设备“socket://rack-a”无效：缺少端口号（主机:端口）。")});
+    EXPECT_EQ(text1(), QStringLiteral("7"));
+    EXPECT_EQ(form->bindings().deviceFor(7), QStringLiteral("rfc2217://rack-a.venue.lan:4003"));
+    EXPECT_EQ(settings.value(QStringLiteral("ports/7")).toString(),
+              QStringLiteral("rfc2217://rack-a.venue.lan:4003"));
+
+    devices.clear(); // no serial port at all
+    QString shown;
+    dialogs->portAnswer = [&](PortDialog &d) {
+        shown = d.networkDevice()->text();
+        EXPECT_EQ(d.numberBox()->value(), 7);
+        return false;
+    };
+    choose(MenuEntry::SelectCom);
+    EXPECT_EQ(shown, QStringLiteral("rfc2217://rack-a.venue.lan:4003"));
+    EXPECT_EQ(messages.size(), 1); // no "no port" message
+    form->menuActions().useSettings(nullptr);
+}
+
 TEST(PanelSettingsTest, UnusableRememberedBindingsAreSkipped)
 {
     QTemporaryDir dir;
@@ -181,12 +224,16 @@ TEST(PanelSettingsTest, UnusableRememberedBindingsAreSkipped)
         {"ports/100", "/dev/ttyUSB2"},
         {"ports/x", "/dev/ttyUSB3"},
         {"ports/7", ""},
+        {"ports/8", "socket://rack-a:4008"},
+        {"ports/9", "socket://rack-a"},     // no port
+        {"ports/10", "telnet://rack-a:23"}, // no such scheme
     };
     for (const auto &[key, value] : stored)
         settings.setValue(QLatin1String(key), QLatin1String(value));
     PortBindings bindings;
     PanelSettings(settings).loadBindings(bindings);
-    EXPECT_EQ(bindings.all(), (QMap<int, QString>{{4, QStringLiteral("/dev/ttyUSB0")}}));
+    EXPECT_EQ(bindings.all(), (QMap<int, QString>{{4, QStringLiteral("/dev/ttyUSB0")},
+                                                  {8, QStringLiteral("socket://rack-a:4008")}}));
 
     EXPECT_EQ(PanelSettings(settings).english(), std::nullopt); // nothing stored
     PanelSettings(settings).setEnglish(true);

@@ -34,6 +34,8 @@ struct HttpReply
 class HttpClient
 {
 public:
+    static constexpr int kAnswerSeconds = 30; // the longest a request waits for its answer
+
     explicit HttpClient(unsigned short port) : m_port(port) {}
 
     HttpReply request(const std::string &method, const std::string &target,
@@ -51,6 +53,11 @@ public:
                                  ec);
                 if (ec)
                     return reply;
+                // A blocking read knows no Beast timeout: the socket's own, so that a request
+                // never answered fails instead of hanging.
+                const timeval wait{kAnswerSeconds, 0};
+                ::setsockopt(m_stream.socket().native_handle(), SOL_SOCKET, SO_RCVTIMEO, &wait,
+                             sizeof wait);
             }
             http::request<http::string_body> req{http::string_to_verb(method), target, 11};
             if (req.method() == http::verb::unknown)
@@ -67,6 +74,10 @@ public:
             http::response<http::string_body> res;
             if (!ec)
                 http::read(m_stream, buffer, res, ec);
+            if (ec == boost::asio::error::would_block || ec == boost::asio::error::try_again) {
+                close();
+                return reply; // no answer in time
+            }
             if (ec) {
                 close();
                 continue; // a kept-alive connection the server had closed: once more

@@ -1,9 +1,13 @@
+#include "child.h"
 #include "link/serialport.h"
 #include "link/transmitter.h"
 #include "pty.h"
 
+#include <QDir>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -138,8 +142,8 @@ TEST_F(SerialPortTest, APortAnotherProgramHoldsIs8005)
 {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    if (child == 0) {
+    test::Child child; // ended even when an assertion below returns early
+    if (child.fork()) {
         QSerialPort holder(QString::fromStdString(pty.path()));
         const char ok = holder.open(QIODevice::ReadWrite) ? '1' : '0';
         if (::write(ready[1], &ok, 1) != 1)
@@ -152,10 +156,9 @@ TEST_F(SerialPortTest, APortAnotherProgramHoldsIs8005)
     ASSERT_EQ(::read(ready[0], &ok, 1), 1);
     ASSERT_EQ(ok, '1');
     ASSERT_EQ(port.setCommPort(kPort), PortError::None);
-    EXPECT_EQ(port.setPortOpen(true), PortError::AlreadyOpen);
+    EXPECT_EQ(port.setPortOpen(true), PortError::InUse);
     EXPECT_FALSE(port.portOpen());
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    child.end();
     close(ready[0]);
 }
 
@@ -196,6 +199,64 @@ TEST_F(SerialPortTest, UnplugIsReportedOnceAndDoesNotSpin)
     EXPECT_LT(used, 0.15) << "the event loop kept spinning after the loss";
     const std::uint8_t b[] = {0xAA};
     EXPECT_EQ(port.output(b), PortError::None); // closed: ignored
+}
+
+// The watch's looks wait while a message box is open, and look once it has closed.
+TEST(DeviceWatchHeld, LooksWaitForTheBoxAndComeAfterIt)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile device(dir.filePath(QStringLiteral("ttyQJ0")));
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly)); // there already
+    DeviceWatch watch;
+    QSignalSpy back(&watch, &DeviceWatch::mayBeBack);
+    watch.setHeld(true);
+    watch.start(device.fileName());
+    spin(3 * int(DeviceWatch::kRetryInterval.count()));
+    EXPECT_EQ(back.count(), 0);
+    EXPECT_TRUE(watch.looking());
+    watch.setHeld(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return back.count() > 0; }, 1000));
+    // Held again in the middle of its looks: none while held.
+    watch.setHeld(true);
+    const qsizetype seen = back.count();
+    spin(3 * int(DeviceWatch::kRetryInterval.count()));
+    EXPECT_EQ(back.count(), seen);
+    watch.setHeld(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return back.count() > seen; }, 1000));
+}
+
+// A failed write is a loss when the device went away: the kernel's answer tells at once (udev
+// removes the node a moment later), and otherwise whether the node is gone. A bare name is
+// looked for under /dev, as Qt opens it, never in the working folder.
+TEST(SerialPortWrite, AFailedWriteIsTheDeviceGoneOrARefusal)
+{
+    QTemporaryDir here;
+    ASSERT_TRUE(here.isValid());
+    QFile decoy(here.filePath(QStringLiteral("qj-no-such-device")));
+    ASSERT_TRUE(decoy.open(QIODevice::WriteOnly)); // in the working folder only
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(here.path())); // "null" is not here: /dev/null is
+    const struct
+    {
+        const char *device;
+        int osError;
+        QSerialPort::SerialPortError error;
+        PortError told;
+    } rows[] = {
+        {"/dev/null", EINVAL, QSerialPort::WriteError, PortError::DeviceLost},
+        {"null", EINVAL, QSerialPort::WriteError, PortError::DeviceLost},
+        {"qj-no-such-device", EINVAL, QSerialPort::WriteError, PortError::DeviceGone},
+        {"/dev/qj-no-such-device", EINVAL, QSerialPort::WriteError, PortError::DeviceGone},
+        {"null", EIO, QSerialPort::WriteError, PortError::DeviceGone},
+        {"/dev/null", ENXIO, QSerialPort::WriteError, PortError::DeviceGone},
+        {"/dev/null", ENODEV, QSerialPort::WriteError, PortError::DeviceGone},
+        {"/dev/null", 0, QSerialPort::ResourceError, PortError::DeviceGone},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(SerialPort::writeFailure(QLatin1String(r.device), r.osError, r.error), r.told)
+            << r.device << " errno " << r.osError;
+    QDir::setCurrent(before);
 }
 
 } // namespace

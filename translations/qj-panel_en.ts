@@ -282,6 +282,14 @@
         <translation>Port number:</translation>
     </message>
     <message>
+        <source>网络设备：</source>
+        <translation>Network device:</translation>
+    </message>
+    <message>
+        <source>socket://主机:端口 或 rfc2217://主机:端口</source>
+        <translation>socket://HOST:PORT or rfc2217://HOST:PORT</translation>
+    </message>
+    <message>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
