@@ -146,8 +146,11 @@ Stats reportToEvent(int samples, int clients)
     for (int i = 0; i < clients; ++i)
         watchers.push_back(std::make_unique<test::EventClient>(port));
     std::optional<TimePoint> reportAt;
+    // The processor traces "-- report 1=V" as it starts the report; with pacing its bytes then
+    // follow one a line, at the line's rate.
+    const QString reportLine = QStringLiteral("-- report %1=").arg(kEchoDelay);
     QObject::connect(sims[0].get(), &sim::SimLauncher::traced, [&](const QString &line) {
-        if (!reportAt && isFrame(line, "tx"))
+        if (!reportAt && line.contains(reportLine))
             reportAt = Clock::now();
     });
     for (int i = 0; i < samples; ++i) {
@@ -268,7 +271,9 @@ void runQjdBench(Report &report, const QjdBenchConfig &config)
             "kept-alive connection) to the moment the processor's trace line of the frame "
             "received reaches the benchmark through the processor's standard output, so the "
             "figure is an upper bound by that pipe. Report → event (%2 reports, each read by "
-            "%3 WebSocket clients): from the processor's trace line of the report written to "
+            "%3 WebSocket clients): from the processor's trace line of the report's start (its "
+            "four "
+            "bytes then take about 1.4 ms on the line) to "
             "each client's read of the event; qjd waits for the report's bytes to fall quiet "
             "(the panel's own tick) before taking it. Idle: qjd's CPU time over %4 s with every "
             "room online and nothing asked (the processors' own CPU is theirs), and its "
