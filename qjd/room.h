@@ -125,7 +125,6 @@ private:
     QTimer m_retry;
     QTimer m_connectLimit;
     TickGate m_gate;
-    bool m_tickAsleep = false;
     RoomState m_state = RoomState::Waiting;
     QString m_reason;
     std::chrono::milliseconds m_backOff = kFirstRetry;
