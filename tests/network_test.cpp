@@ -79,7 +79,9 @@ TEST_P(BothSchemes, ConnectsGoesOnlineAndCarriesASliderStepAndAReport)
           std::pair{wire::kMusicVolume, 55}}) {
         ASSERT_TRUE(control(QStringLiteral("set %1 %2").arg(wireId).arg(value)));
         EXPECT_TRUE(
-            waitFor([&] { return panel().displayCaption(wireId) == QString::number(value); }, 3000))
+            waitFor([&, id = wireId,
+                     v = value] { return panel().displayCaption(id) == QString::number(v); },
+                    3000))
             << wireId << ": " << panel().displayCaption(wireId).toStdString();
         ASSERT_TRUE(drainLine());
     }
