@@ -55,6 +55,7 @@ struct HttpServer::Impl
     std::uint64_t nextStream = 1;
     std::set<std::shared_ptr<class EventStream>> streams; // I/O thread only
     int answersPending = 0;                               // I/O thread only
+    std::set<std::shared_ptr<void>> owed; // sessions owed an answer (I/O thread only)
     std::atomic<bool> running{false};
 
     void accept();
@@ -392,8 +393,9 @@ private:
                 });
             });
         });
-        // Held until the answer: the engine's callback owns only a weak reference.
-        m_self = shared_from_this();
+        // Held by the server until the answer is written: the engine's callback owns only a
+        // weak reference. Not by the session itself: a stop before the answer would leave it.
+        m_server.owed.insert(shared_from_this());
     }
 
     static ApiResponse error(int status, const std::string &why)
@@ -423,7 +425,7 @@ private:
             [self = shared_from_this(), out, counted](beast::error_code ec, std::size_t) {
                 if (counted)
                     --self->m_server.answersPending;
-                self->m_self.reset();
+                self->m_server.owed.erase(self);
                 if (ec || !out->keep_alive())
                     return self->shutdown();
                 self->readHeader();
@@ -432,7 +434,7 @@ private:
 
     void shutdown()
     {
-        m_self.reset();
+        m_server.owed.erase(shared_from_this());
         beast::error_code ignored;
         m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
     }
@@ -442,7 +444,6 @@ private:
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::empty_body>> m_header;
     std::optional<http::request_parser<http::string_body>> m_body;
-    std::shared_ptr<HttpSession> m_self;
     std::shared_ptr<ConnectionSlot> m_slot;
     asio::steady_timer m_delay;
     Arrival m_arrival;

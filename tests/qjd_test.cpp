@@ -202,7 +202,7 @@ TEST_F(QjdOnSims, SigtermAnswersWhatIsQueuedWith409AndEndsWithin2s)
     ASSERT_TRUE(waitUntil([&] { return answered >= 2 * kClients; }));
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(qjd.terminate(), 0);
+    EXPECT_EQ(qjd.terminate(), 0) << qjd.process.readAllStandardError().toStdString();
     EXPECT_LT(clock.elapsed(), 2000);
     for (std::thread &t : clients)
         t.join();
