@@ -59,6 +59,16 @@ QJsonObject named(const std::vector<std::pair<int, int>> &settings)
 }
 
 // The answer once a room's job has ended.
+// A room whose queue is full: try again shortly.
+ApiResponse queueFull(const Room &room)
+{
+    ApiResponse busy = error(503, QStringLiteral("room \"%1\" has %2 requests waiting")
+                                      .arg(room.config().id)
+                                      .arg(Room::kQueueLimit));
+    busy.retryAfter = Api::kRetryAfterSeconds;
+    return busy;
+}
+
 ApiResponse outcome(const Room &room, const JobResult &result)
 {
     switch (result.kind) {
@@ -258,11 +268,7 @@ void Api::settings(Room &room, const ApiRequest &request, Reply reply)
     const bool queued = room.submitSettings(
         std::move(changes), [r, reply](const JobResult &result) { reply(outcome(*r, result)); });
     if (!queued) {
-        ApiResponse busy = error(503, QStringLiteral("room \"%1\" has %2 requests waiting")
-                                          .arg(room.config().id)
-                                          .arg(Room::kQueueLimit));
-        busy.retryAfter = kRetryAfterSeconds;
-        reply(busy);
+        reply(queueFull(room));
     }
 }
 
@@ -276,11 +282,7 @@ void Api::muted(Room &room, const ApiRequest &request, Reply reply)
     Room *r = &room;
     if (!room.submitMuted(body == "true",
                           [r, reply](const JobResult &result) { reply(outcome(*r, result)); })) {
-        ApiResponse busy = error(503, QStringLiteral("room \"%1\" has %2 requests waiting")
-                                          .arg(room.config().id)
-                                          .arg(Room::kQueueLimit));
-        busy.retryAfter = kRetryAfterSeconds;
-        reply(busy);
+        reply(queueFull(room));
     }
 }
 
@@ -318,11 +320,7 @@ void Api::putPreset(Room &room, const ApiRequest &request, Reply reply)
     Room *r = &room;
     if (!room.submitPreset(*preset,
                            [r, reply](const JobResult &result) { reply(outcome(*r, result)); })) {
-        ApiResponse busy = error(503, QStringLiteral("room \"%1\" has %2 requests waiting")
-                                          .arg(room.config().id)
-                                          .arg(Room::kQueueLimit));
-        busy.retryAfter = kRetryAfterSeconds;
-        reply(busy);
+        reply(queueFull(room));
     }
 }
 
