@@ -3,11 +3,6 @@
 #include "bench/eventwait.h"
 #include "bench/panelrig.h"
 #include "bench/report.h"
-#include "panel/levelslider.h"
-#include "panel/panelview.h"
-#include "params/parametermap.h"
-
-#include <QTest>
 
 #include <cstdio>
 #include <random>
@@ -18,14 +13,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kStrokes = 40;     // key presses one way before turning back, well inside 0 to 250
-constexpr int kStartValue = 125; // of 0 to 250
 constexpr auto kFrameTimeout = 500ms;
-constexpr auto kAckTimeout = 500ms;
-// A user's key presses come tens of milliseconds apart; a random pause after each
-// acknowledgement keeps the presses from locking onto any rhythm of the panel or the device.
-constexpr int kPauseMinMs = 3;
-constexpr int kPauseMaxMs = 12;
+constexpr int kPauseMinMs = PanelRig::kPauseMinMs;
+constexpr int kPauseMaxMs = PanelRig::kPauseMaxMs;
 
 } // namespace
 
@@ -41,40 +31,19 @@ void runControlBench(Report &report, int runs, int steps)
     }
     std::mt19937 rng(9);
     std::uniform_int_distribution<int> pause(kPauseMinMs, kPauseMaxMs);
-    const int echoDelay = *wireIdOf("EchoDelay");
     Stats p50, p99, worst, written50, written99, hop50, hop99;
     int lost = 0;
     for (int run = 0; run < runs; ++run) {
-        // Each run starts with the echo delay mid-range, so its presses never reach an end.
-        rig.device().request(QStringLiteral("set %1 %2").arg(echoDelay).arg(kStartValue));
-        idleFor(100ms);
+        rig.startEchoDelayMidRange();
         rig.newPanel();
         if (!rig.connectAndSettle()) {
             std::fprintf(stderr, "   run %d: did not go online\n", run + 1);
             continue;
         }
-        LevelSlider *slider = rig.form().view().slider(echoDelay);
-        slider->setFocus(Qt::OtherFocusReason);
-        // Connected after the panel's own handler: runs once the frame has been written.
-        TimePoint wroteAt;
-        QObject::connect(slider, &LevelSlider::scrolled, slider, [&] { wroteAt = Clock::now(); });
-        Stats latency, written;
-        for (int i = 0; i < steps; ++i) {
-            const Qt::Key key = (i / kStrokes) % 2 == 0 ? Qt::Key_Down : Qt::Key_Up;
-            const std::size_t before = rig.tap().count();
-            const TimePoint pressed = Clock::now();
-            QTest::keyPress(slider, key);
-            QTest::keyRelease(slider, key);
-            if (!waitUntil([&] { return rig.tap().count() >= before + 4; }, kFrameTimeout, 1ms)) {
-                ++lost;
-                continue;
-            }
-            const std::vector<WireTap::Byte> frame = rig.tap().since(before);
-            latency.add(toUs(frame[3].at - pressed));
-            written.add(toUs(wroteAt - pressed));
-            waitUntil([&] { return rig.idle(); }, kAckTimeout, 1ms);
-            idleFor(std::chrono::milliseconds(pause(rng)));
-        }
+        const PanelRig::Presses presses = rig.pressKeys(steps, rng);
+        const Stats &latency = presses.latency;
+        const Stats &written = presses.written;
+        lost += presses.lost;
         // The same pseudo-terminal alone, under the same conditions: four bytes written on the
         // panel's side, read by the same thread. Bytes that start nothing, which qj-sim drops.
         Stats hop;
@@ -135,7 +104,7 @@ void runControlBench(Report &report, int runs, int steps)
             "panel's side from this program's main thread, as often and as far apart as the key "
             "presses, right after each run.")
             .arg(steps)
-            .arg(kStrokes)
+            .arg(PanelRig::kStrokes)
             .arg(kPauseMinMs)
             .arg(kPauseMaxMs)
             .arg(lost));

@@ -3,12 +3,7 @@
 #include "bench/eventwait.h"
 #include "bench/panelrig.h"
 #include "bench/report.h"
-#include "panel/levelslider.h"
-#include "panel/panelview.h"
-#include "params/parametermap.h"
 #include "tests/ser2net.h"
-
-#include <QTest>
 
 #include <cstdio>
 #include <random>
@@ -19,14 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kStrokes = 40;     // presses one way before turning back, inside 0 to 250
-constexpr int kStartValue = 125; // of 0 to 250
-constexpr auto kFrameTimeout = 500ms;
-constexpr auto kAckTimeout = 500ms;
-constexpr int kPauseMinMs = 3; // as item 2: presses tens of ms apart, no rhythm
-constexpr int kPauseMaxMs = 12;
-
-// Connect click → Mute enabled, in ms; NaN when it did not go online.
 double connectToOnline(PanelRig &rig, const QString &device)
 {
     rig.newPanel(device);
@@ -59,8 +46,6 @@ void runNetworkBench(Report &report, int runs, int steps)
     }
     const QString url = server.socketUrl();
     std::mt19937 rng(9);
-    std::uniform_int_distribution<int> pause(kPauseMinMs, kPauseMaxMs);
-    const int echoDelay = *wireIdOf("EchoDelay");
     Stats p50, p99, direct, network, ratio;
     int lost = 0;
     for (int run = 0; run < runs; ++run) {
@@ -70,25 +55,10 @@ void runNetworkBench(Report &report, int runs, int steps)
         network.add(networkMs);
         ratio.add(networkMs / directMs);
 
-        rig.device().request(QStringLiteral("set %1 %2").arg(echoDelay).arg(kStartValue));
-        idleFor(100ms);
-        LevelSlider *slider = rig.form().view().slider(echoDelay);
-        slider->setFocus(Qt::OtherFocusReason);
-        Stats latency;
-        for (int i = 0; i < steps; ++i) {
-            const Qt::Key key = (i / kStrokes) % 2 == 0 ? Qt::Key_Down : Qt::Key_Up;
-            const std::size_t before = rig.tap().count();
-            const TimePoint pressed = Clock::now();
-            QTest::keyPress(slider, key);
-            QTest::keyRelease(slider, key);
-            if (!waitUntil([&] { return rig.tap().count() >= before + 4; }, kFrameTimeout, 1ms)) {
-                ++lost;
-                continue;
-            }
-            latency.add(toUs(rig.tap().since(before)[3].at - pressed));
-            waitUntil([&] { return rig.idle(); }, kAckTimeout, 1ms);
-            idleFor(std::chrono::milliseconds(pause(rng)));
-        }
+        rig.startEchoDelayMidRange();
+        const PanelRig::Presses presses = rig.pressKeys(steps, rng);
+        const Stats &latency = presses.latency;
+        lost += presses.lost;
         std::fprintf(stderr,
                      "   run %d: key press → frame p50 %.0f us, p99 %.0f us; connect → online "
                      "direct %.1f ms, through ser2net %.1f ms\n",

@@ -2,7 +2,9 @@
 
 #include "bench/eventwait.h"
 #include "link/serialport.h"
+#include "panel/levelslider.h"
 #include "panel/panelview.h"
+#include "params/parametermap.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -95,6 +97,43 @@ bool PanelRig::connectAndSettle()
         return false;
     idleFor(kSettle);
     return online() && idle();
+}
+
+void PanelRig::startEchoDelayMidRange()
+{
+    m_device.request(QStringLiteral("set %1 %2").arg(*wireIdOf("EchoDelay")).arg(kStartValue));
+    idleFor(100ms);
+}
+
+PanelRig::Presses PanelRig::pressKeys(int steps, std::mt19937 &rng)
+{
+    constexpr auto kFrameTimeout = 500ms;
+    constexpr auto kAckTimeout = 500ms;
+    std::uniform_int_distribution<int> pause(kPauseMinMs, kPauseMaxMs);
+    LevelSlider *slider = m_form->view().slider(*wireIdOf("EchoDelay"));
+    slider->setFocus(Qt::OtherFocusReason);
+    // Connected after the panel's own handler: runs once the frame has been written.
+    TimePoint wroteAt;
+    const QMetaObject::Connection wrote =
+        QObject::connect(slider, &LevelSlider::scrolled, slider, [&] { wroteAt = Clock::now(); });
+    Presses presses;
+    for (int i = 0; i < steps; ++i) {
+        const Qt::Key key = (i / kStrokes) % 2 == 0 ? Qt::Key_Down : Qt::Key_Up;
+        const std::size_t before = m_tap.count();
+        const TimePoint pressed = Clock::now();
+        QTest::keyPress(slider, key);
+        QTest::keyRelease(slider, key);
+        if (!waitUntil([&] { return m_tap.count() >= before + 4; }, kFrameTimeout, 1ms)) {
+            ++presses.lost;
+            continue;
+        }
+        presses.latency.add(toUs(m_tap.since(before)[3].at - pressed));
+        presses.written.add(toUs(wroteAt - pressed));
+        waitUntil([this] { return idle(); }, kAckTimeout, 1ms);
+        idleFor(std::chrono::milliseconds(pause(rng)));
+    }
+    QObject::disconnect(wrote);
+    return presses;
 }
 
 } // namespace qj::bench

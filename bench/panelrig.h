@@ -2,12 +2,14 @@
 
 #include "app/form1.h"
 #include "bench/benchclock.h"
+#include "bench/stats.h"
 #include "bench/wiretap.h"
 #include "tools/simlauncher.h"
 
 #include <QPoint>
 
 #include <memory>
+#include <random>
 
 namespace qj::bench {
 
@@ -50,6 +52,25 @@ public:
     bool idle();
     // Connects and waits until online, every report answered and no command pending.
     bool connectAndSettle();
+
+    // Key presses on the echo delay's slider, kStrokes down then kStrokes up and so on, each
+    // timed from the press to the frame's last byte on the wire (`latency`) and to the moment
+    // the panel had written it (`written`); after each acknowledgement a random pause of a few
+    // milliseconds keeps the presses from locking onto any rhythm of the panel or the device.
+    // The echo delay starts mid-range (kStartValue) so the presses never reach an end.
+    static constexpr int kStrokes = 40;
+    static constexpr int kStartValue = 125; // of 0 to 250
+    static constexpr int kPauseMinMs = 3;   // a user's presses come tens of ms apart
+    static constexpr int kPauseMaxMs = 12;
+    struct Presses
+    {
+        Stats latency;
+        Stats written;
+        int lost = 0; // presses whose frame did not reach the wire in time
+    };
+    // Sets the processor's echo delay to kStartValue (before newPanel() or after connecting).
+    void startEchoDelayMidRange();
+    Presses pressKeys(int steps, std::mt19937 &rng);
 
 private:
     sim::SimLauncher m_device;

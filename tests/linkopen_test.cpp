@@ -19,6 +19,18 @@ struct PendingRig : LinkRig
         device = QStringLiteral("socket://10.0.0.7:4001");
     }
     QString failure() const { return messageText(Message::ConnectFailed, link.language(), device); }
+    // Connected through a pending open, online, then the device gone: the watch is on and
+    // nothing of that history is left in the messages or the writes.
+    void lostAfterOnline()
+    {
+        MenuConnect_Click(QStringLiteral("5"));
+        port.endOpen(PortError::None);
+        goOnline();
+        port.open = false;
+        link.deviceLost();
+        messages.clear();
+        port.writes.clear();
+    }
 };
 
 TEST(LinkOpen, TheConnectCommandWaitsForTheOpen)
@@ -104,14 +116,8 @@ TEST(LinkOpen, AnotherNumberReplacesThePendingOpen)
 TEST(LinkOpen, TheWatchTriesSilentlyUntilTheProcessorAnswers)
 {
     PendingRig rig;
-    rig.MenuConnect_Click(QStringLiteral("5"));
-    rig.port.endOpen(PortError::None);
-    rig.goOnline();
-    rig.port.open = false;
-    rig.link.deviceLost();
+    rig.lostAfterOnline();
     ASSERT_TRUE(rig.link.watching());
-    rig.messages.clear();
-    rig.port.writes.clear();
 
     rig.link.deviceReturned(); // refused
     EXPECT_TRUE(rig.port.opening);
@@ -140,12 +146,7 @@ TEST(LinkOpen, TheWatchTriesSilentlyUntilTheProcessorAnswers)
 TEST(LinkOpen, TheUsersOwnConnectDuringTheWatchIsTold)
 {
     PendingRig rig;
-    rig.MenuConnect_Click(QStringLiteral("5"));
-    rig.port.endOpen(PortError::None);
-    rig.goOnline();
-    rig.port.open = false;
-    rig.link.deviceLost();
-    rig.messages.clear();
+    rig.lostAfterOnline();
     rig.link.deviceReturned();
     rig.MenuConnect_Click(QStringLiteral("5")); // while the watch's attempt pends
     rig.port.endOpen(PortError::ConnectFailed);

@@ -129,7 +129,7 @@ TEST_F(SimulatorTest, ControlLinesReachTheDeviceAndTheLine)
     EXPECT_TRUE(sim.execute("state").startsWith("STATE 0 120 "));
     EXPECT_EQ(sim.execute("report 36"), "OK");
     // Report 36 waits while report 31 waits for the panel's reply. Asked at once: a read that
-    // lingered could outlast the processor's 30 ms patience on a busy machine.
+    // lingered could outlast the processor's 100 ms patience on a busy machine.
     EXPECT_EQ(sim.execute("queue"), "OK 2") << "the panel has not answered report 31 yet";
     panel.write({kAck});
     EXPECT_EQ(panel.read(4, test::kPatienceMs), cmd(36, 30));

@@ -46,8 +46,10 @@ public:
     static constexpr Micros kReplySettle{1000};
     // The panel answers a report on its second tick after the last byte. The wait is longer
     // because the reply can be lost (the panel discards its own unsent output when it sends a
-    // command) and a late tick must not make us move on too early.
-    static constexpr Micros kReplyTimeout{30000};
+    // command) and a late tick must not make us move on too early: a panel that answers after
+    // we moved on empties its input with the next report in it, and that report is lost. On a
+    // machine busy with builds a panel was seen kept off the CPU for more than 30 ms.
+    static constexpr Micros kReplyTimeout{100000};
     // Noise bursts come at random gaps in this range, 1 to kNoiseMaxBytes bytes each: often
     // enough to hit a connection or a drag, rare enough that the panel still works in between.
     static constexpr Micros kNoiseGapMin{150000};
