@@ -4,7 +4,7 @@
 // as a child process and the helpers the tests share.
 #include "pty.h"
 #include "qjdclient.h"
-#include "tools/simlauncher.h"
+#include "simprocessor.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,14 +28,7 @@ inline constexpr int kWaitMs = 20000;
 
 inline bool waitUntil(const std::function<bool()> &done, int ms = kWaitMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        spin(5);
-    }
-    return true;
+    return waitFor(done, ms);
 }
 
 inline QJsonObject jsonOf(const std::string &text)
@@ -44,30 +37,15 @@ inline QJsonObject jsonOf(const std::string &text)
 }
 
 // One virtual processor with its trace, on a symbolic link that follows its pseudo-terminal.
-struct Processor
+struct Processor : SimProcessor
 {
-    sim::SimLauncher sim;
-    QStringList trace;
     QString link;
 
     bool start(const QString &linkPath, QStringList arguments = {})
     {
         link = linkPath;
-        sim.setProgram(QStringLiteral(QJ_SIM_PROGRAM));
-        QObject::connect(&sim, &sim::SimLauncher::traced,
-                         [this](const QString &line) { trace << line; });
         arguments << QStringLiteral("--trace") << QStringLiteral("--link") << link;
-        return sim.start(arguments);
-    }
-    bool control(const QString &line) { return sim.request(line).startsWith(QLatin1String("OK")); }
-    // The processor's values by wire id.
-    std::vector<int> state()
-    {
-        const QStringList words = sim.request(QStringLiteral("state")).split(u' ');
-        std::vector<int> values;
-        for (qsizetype i = 1; i < words.size(); ++i)
-            values.push_back(words[i].toInt());
-        return values;
+        return SimProcessor::start(arguments);
     }
     // Command frames the processor received (4 bytes each), from the trace.
     int commandsReceived()
