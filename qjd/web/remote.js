@@ -246,6 +246,7 @@
         shown = reported === null || reported === undefined ? null : reported;
         input.max = Math.max(limitNow(), shown === null ? 0 : shown);
         if (shown !== null) input.value = shown;
+        input.classList.toggle('unknown', shown === null); // not reported: no value to show
         show(shown);
       },
     };
