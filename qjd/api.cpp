@@ -4,6 +4,7 @@
 #include "params/parametermap.h"
 #include "params/preset.h"
 #include "params/texts.h"
+#include "qjd/paramdescription.h"
 #include "qjd/room.h"
 
 #include <QJsonArray>
@@ -172,6 +173,12 @@ void Api::handle(const ApiRequest &request, Reply reply)
     if (parts == QStringList{QStringLiteral("events")})
         return reply(error(400, QStringLiteral("the events come over a WebSocket: GET with "
                                                "Upgrade: websocket")));
+    if (parts == QStringList{QStringLiteral("params")}) {
+        if (method != "GET")
+            return reply(methodNotAllowed("GET"));
+        static const std::string description = json(parameterDescription());
+        return reply({200, description, 0, {}});
+    }
     if (parts.isEmpty() || parts[0] != QLatin1String("rooms") || parts.size() > 3)
         return reply(error(404, QStringLiteral("no such path")));
     if (parts.size() == 1) {

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QUrl>
 
 #include <arpa/inet.h>
 
@@ -303,6 +304,14 @@ QString remoteUrl(const Config &config)
     return QStringLiteral("%1://%2:%3").arg(QStringLiteral("http"), host).arg(config.port);
 }
 
+QString remoteLink(const QString &url, const QString &token)
+{
+    if (token.isEmpty())
+        return url;
+    const QString page = url.endsWith(u'/') ? url : url + u'/';
+    return page + QStringLiteral("#token=") + QString::fromLatin1(QUrl::toPercentEncoding(token));
+}
+
 QString usageText()
 {
     return QStringLiteral(
@@ -320,7 +329,8 @@ QString usageText()
         "  --token-file FILE   the token every request must carry (one line of at least 32\n"
         "                      random characters, readable by its owner alone)\n"
         "  --new-token FILE    writes a new token to FILE and ends\n"
-        "  --remote-url        prints the first public-url, else the address, and ends\n"
+        "  --remote-url        prints the web remote's link (the first public-url, else the\n"
+        "                      address, with the token when there is one) and ends\n"
         "  --room ID=DEVICE    a room (repeated); replaces the file's rooms\n"
         "  --help              shows this text and ends\n"
         "  --version           shows the version and ends\n"

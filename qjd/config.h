@@ -55,6 +55,9 @@ std::optional<QString> parseListen(const QString &text, QString &address, quint1
 
 // What `qjd --remote-url` prints: the first public-url, else the address served on.
 QString remoteUrl(const Config &config);
+// The link that opens the web remote with `token`: the address with "#token=TOKEN" (the
+// fragment never reaches a server or its log); the address alone when there is none.
+QString remoteLink(const QString &url, const QString &token);
 
 bool validRoomId(const QString &id);
 

@@ -3,6 +3,7 @@
 #include "qjd/api.h"
 #include "qjd/eventhub.h"
 #include "qjd/outqueue.h"
+#include "qjd/webpage.h"
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -380,6 +381,10 @@ private:
             request->headers.emplace_back(std::string(field.name_string()),
                                           std::string(field.value()));
         request->body = in.body();
+        // The page's files are the same for everyone and need nothing of the engine.
+        if (const std::optional<WebAnswer> page =
+                webPage(request->method, request->target, request->header("host")))
+            return answerPage(*page, request->method == "HEAD");
         m_stream.expires_never(); // the processor's acknowledgements take what they take
         ++m_server.answersPending;
         std::weak_ptr<HttpSession> weak = shared_from_this();
@@ -430,6 +435,29 @@ private:
                     return self->shutdown();
                 self->readHeader();
             });
+    }
+
+    void answerPage(const WebAnswer &page, bool head)
+    {
+        auto out = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(page.status), m_version);
+        out->set(http::field::server, "qjd");
+        for (const auto &[name, value] : page.headers)
+            out->set(name, value);
+        out->keep_alive(m_keepAlive);
+        if (head) {
+            out->content_length(page.body.size()); // the length a GET gets, without the body
+        } else {
+            out->body() = std::string(page.body);
+            out->prepare_payload();
+        }
+        m_stream.expires_after(kReadTimeout);
+        http::async_write(m_stream, *out,
+                          [self = shared_from_this(), out](beast::error_code ec, std::size_t) {
+                              if (ec || !out->keep_alive())
+                                  return self->shutdown();
+                              self->readHeader();
+                          });
     }
 
     void shutdown()

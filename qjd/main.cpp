@@ -52,7 +52,16 @@ int main(int argc, char *argv[])
     }
     const qj::qjd::Config &config = *read.config;
     if (read.action == qj::qjd::ConfigResult::Action::RemoteUrl) {
-        std::printf("%s\n", qPrintable(qj::qjd::remoteUrl(config)));
+        QString token;
+        if (!config.tokenFile.isEmpty()) {
+            const qj::qjd::TokenRead file = qj::qjd::readTokenFile(config.tokenFile.toStdString());
+            if (!file.token) {
+                std::fprintf(stderr, "qjd: %s\n", file.error.c_str());
+                return kBadConfig;
+            }
+            token = QString::fromStdString(*file.token);
+        }
+        std::printf("%s\n", qPrintable(qj::qjd::remoteLink(qj::qjd::remoteUrl(config), token)));
         return 0;
     }
 

@@ -301,5 +301,36 @@ TEST(QjdStart, APortInUseStopsTheStartNamingTheOption)
     EXPECT_EQ(first.terminate(), 0);
 }
 
+// The web remote's link: the address alone without a token file, with the file's token in the
+// fragment when there is one, and a refusal (status 2) when the file cannot be read.
+TEST(QjdStart, RemoteUrlPrintsTheLinkWithTheTokenOfTheFile)
+{
+    QTemporaryDir dir;
+    const QString tokenFile = dir.filePath(QStringLiteral("token"));
+    auto run = [](const QStringList &arguments, int &status) {
+        QProcess qjd;
+        qjd.start(QStringLiteral(QJD_PROGRAM), arguments);
+        status = qjd.waitForFinished(10000) ? qjd.exitCode() : -1;
+        return QString::fromUtf8(qjd.readAllStandardOutput()).trimmed();
+    };
+    int status = -1;
+    const QStringList listen{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:9000"),
+                             QStringLiteral("--remote-url")};
+    EXPECT_EQ(run(listen, status), QStringLiteral("http://127.0.0.1:9000"));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run(listen + QStringList{QStringLiteral("--token-file"), tokenFile}, status),
+              QString());
+    EXPECT_EQ(status, 2) << "no token file yet";
+    run({QStringLiteral("--new-token"), tokenFile}, status);
+    ASSERT_EQ(status, 0);
+    QFile file(tokenFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString token = QString::fromLatin1(file.readAll()).trimmed();
+    ASSERT_GE(token.size(), 32);
+    EXPECT_EQ(run(listen + QStringList{QStringLiteral("--token-file"), tokenFile}, status),
+              QStringLiteral("http://127.0.0.1:9000/#token=") + token);
+    EXPECT_EQ(status, 0);
+}
+
 } // namespace
 } // namespace qj::test

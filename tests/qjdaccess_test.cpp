@@ -7,11 +7,14 @@
 #include "qjd/config.h"
 #include "qjd/eventhub.h"
 #include "qjd/httpserver.h"
+#include "qjd/paramdescription.h"
 #include "qjd/room.h"
 #include "qjdclient.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -430,7 +433,8 @@ TEST_F(AccessEdge, RequestsAreLetInOnlyWithTheTokenAndTheServicesHostAndOrigin)
          403},
         {"PUT", "/api/v1/rooms/bar/muted", {bearer}, "application/x-www-form-urlencoded", 415},
         {"PUT", "/api/v1/rooms/bar/muted", {}, "application/x-www-form-urlencoded", 401},
-        {"GET", "/index.html", {}, {}, 404}, // public: no token asked, nothing there either
+        {"GET", "/index.html", {}, {}, 200},   // the web remote's page is public
+        {"GET", "/nothing.html", {}, {}, 404}, // public: no token asked, nothing there either
     };
     test::HttpClient http(port);
     for (const Case &c : cases) {
@@ -448,6 +452,48 @@ TEST_F(AccessEdge, RequestsAreLetInOnlyWithTheTokenAndTheServicesHostAndOrigin)
             EXPECT_EQ(r.body.find("rooms"), std::string::npos);
         }
     }
+}
+
+// The web remote through the edge: its files public with their headers, HEAD as GET without
+// the body; the parameters' description behind the token like the rest of the API.
+TEST_F(AccessEdge, ThePageIsPublicWithItsHeadersAndTheDescriptionNeedsTheToken)
+{
+    test::HttpClient http(port);
+    const test::HttpReply page = whileServing([&] { return http.request("GET", "/"); });
+    ASSERT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("<!doctype html>"), std::string::npos);
+    EXPECT_EQ(page.headers.at("content-type"), "text/html; charset=utf-8");
+    EXPECT_EQ(page.headers.at("x-content-type-options"), "nosniff");
+    EXPECT_NE(page.headers.at("content-security-policy").find("ws://" + host()), std::string::npos);
+    EXPECT_EQ(page.headers.count("access-control-allow-origin"), 0u);
+
+    const test::HttpReply head = whileServing([&] { return http.request("HEAD", "/remote.js"); });
+    const test::HttpReply script = whileServing([&] { return http.request("GET", "/remote.js"); });
+    ASSERT_EQ(head.status, 200);
+    ASSERT_EQ(script.status, 200);
+    EXPECT_TRUE(head.body.empty());
+    EXPECT_EQ(head.headers.at("content-length"), std::to_string(script.body.size()));
+    EXPECT_EQ(head.headers.at("content-type"), "text/javascript; charset=utf-8");
+    // The connection stays usable after a HEAD: its answer carried no body.
+    EXPECT_EQ(whileServing([&] { return http.request("GET", "/remote.css"); }).status, 200);
+
+    EXPECT_EQ(whileServing([&] { return http.request("POST", "/", "{}"); }).status, 405);
+    EXPECT_EQ(whileServing([&] { return http.request("GET", "/remote.map"); }).status, 404);
+    EXPECT_EQ(whileServing([&] {
+                  return http.request("GET", "/", {}, {}, {{"Host", "evil.example"}});
+              }).status,
+              403);
+
+    EXPECT_EQ(whileServing([&] { return http.request("GET", "/api/v1/params"); }).status, 401);
+    const test::HttpReply described = whileServing([&] {
+        return http.request("GET", "/api/v1/params", {}, {},
+                            {{"Authorization", "Bearer " + kToken}});
+    });
+    ASSERT_EQ(described.status, 200);
+    const QJsonObject d =
+        QJsonDocument::fromJson(QByteArray::fromStdString(described.body)).object();
+    EXPECT_EQ(d[QStringLiteral("parameters")].toArray().size(),
+              qsizetype(kEveningParameters.size()));
 }
 
 TEST_F(AccessEdge, TheWebSocketGivesItsTokenFirstOrIsClosedBeforeAnyEvent)
@@ -517,7 +563,7 @@ TEST_F(AccessEdge, EachLimitHolds)
                       return raw("GET / HTTP/1.1\r\nHost: " + host() +
                                  "\r\nConnection: close\r\n\r\n");
                   }).substr(0, 12),
-                  "HTTP/1.1 404");
+                  "HTTP/1.1 200"); // the web remote's page
     }
 
     // A WebSocket is pinged; one that never answers (it does not read) is closed.

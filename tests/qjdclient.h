@@ -10,8 +10,10 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -28,6 +30,7 @@ struct HttpReply
     std::string retryAfter;
     std::string allow;
     std::string wwwAuthenticate;
+    std::map<std::string, std::string> headers; // every header, names in lower case
 };
 
 // One kept-alive connection to qjd.
@@ -71,9 +74,11 @@ public:
             req.prepare_payload();
             http::write(m_stream, req, ec);
             boost::beast::flat_buffer buffer;
-            http::response<http::string_body> res;
+            http::response_parser<http::string_body> parser;
+            parser.skip(method == "HEAD"); // its Content-Length announces no body
             if (!ec)
-                http::read(m_stream, buffer, res, ec);
+                http::read(m_stream, buffer, parser, ec);
+            auto &res = parser.get();
             if (ec == boost::asio::error::would_block || ec == boost::asio::error::try_again) {
                 close();
                 return reply; // no answer in time
@@ -87,6 +92,12 @@ public:
             reply.retryAfter = std::string(res[http::field::retry_after]);
             reply.allow = std::string(res[http::field::allow]);
             reply.wwwAuthenticate = std::string(res[http::field::www_authenticate]);
+            for (const auto &field : res) {
+                std::string name(field.name_string());
+                for (char &c : name)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                reply.headers[name] = std::string(field.value());
+            }
             if (!res.keep_alive())
                 close();
             return reply;
