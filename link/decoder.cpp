@@ -48,8 +48,11 @@ void Decoder::ReadComData()
                     .toUpper()
                     .constData());
     }
-    m_transmitter.reportFailure(m_port.output(rx.RxReply));
+    // Whatever came with the report is emptied before the reply goes out, not after: the
+    // processor sends its next report as soon as it has the reply, and a panel kept off the CPU
+    // between writing the reply and emptying its input would throw that report away.
     m_port.discardInput();
+    m_transmitter.reportFailure(m_port.output(rx.RxReply));
     rx.QuietTicks = 0;
     rx.RxCount = 0;
     if (accepted && m_onReport)

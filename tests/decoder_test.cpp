@@ -64,8 +64,8 @@ TEST_F(DecoderTest, EachBurstGetsOneReplyByte)
         ASSERT_GE(fresh.port.log.size(), 3u) << c.what;
         const auto n = fresh.port.log.size();
         EXPECT_EQ(fresh.port.log[n - 3], "discardOut") << c.what;
-        EXPECT_EQ(fresh.port.log[n - 2], "out") << c.what;
-        EXPECT_EQ(fresh.port.log[n - 1], "discardIn") << c.what;
+        EXPECT_EQ(fresh.port.log[n - 2], "discardIn") << c.what;
+        EXPECT_EQ(fresh.port.log[n - 1], "out") << c.what;
         EXPECT_TRUE(fresh.port.received.empty()) << c.what;
         EXPECT_EQ(fresh.rx.RxCount, 0) << c.what;
         EXPECT_EQ(fresh.rx.QuietTicks, 0) << c.what;
@@ -106,6 +106,17 @@ TEST_F(DecoderTest, WhatIsLeftAfterTheReplyIsDiscarded)
     EXPECT_TRUE(rig.port.writes.empty());
     EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("100"));
     EXPECT_EQ(rig.panel.displayCaption(2), QStringLiteral("20")); // the offline default stays
+}
+
+// The processor's next report, sent the moment the reply reached it, is kept however long
+// the panel takes after writing the reply: on a busy machine that can be milliseconds.
+TEST_F(DecoderTest, TheNextReportRightAfterTheReplyIsKept)
+{
+    rig.port.answer = frameOf(2, 7);
+    EXPECT_EQ(deliver(frameOf(1, 100)), Bytes{0xAA});
+    EXPECT_EQ(deliver({}), Bytes{0xAA}) << "the second report is answered in its turn";
+    EXPECT_EQ(rig.panel.displayCaption(1), QStringLiteral("100"));
+    EXPECT_EQ(rig.panel.displayCaption(2), QStringLiteral("7"));
 }
 
 TEST_F(DecoderTest, TheReportHookHearsEveryAcceptedReportAsItCame)

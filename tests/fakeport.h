@@ -26,6 +26,7 @@ public:
     bool pendingOpens = false;              // opens pend, as a network device's do
     bool opening = false;                   // an open is pending
     OpenHandler openHandler;                // what the link set
+    std::vector<std::uint8_t> answer;       // arrives as soon as the next write is made
 
     // Ends the pending open (or refuses the line after it) as a network device does.
     void endOpen(PortError error)
@@ -114,6 +115,8 @@ public:
         }
         log.push_back("out");
         writes.emplace_back(bytes.begin(), bytes.end());
+        received.insert(received.end(), answer.begin(), answer.end());
+        answer.clear();
         return PortError::None;
     }
 };

@@ -38,11 +38,11 @@ public:
     // After our acknowledgement the panel needs a tick (about 1.1 ms, late ones up to 2.7 ms) to
     // read it and go idle; a report that arrives before then is eaten as the acknowledgement.
     static constexpr Micros kSettleGap{5000};
-    // The panel empties its input right after writing its reply to a report, and a report
-    // arriving before that is thrown away with it. That takes microseconds, but on a busy
-    // machine the panel can be kept off the CPU in between (0.5 ms at the 99th percentile, a few
-    // ms at worst, measured under full load), so the next report starts this long after the
-    // reply has arrived; its first byte then reaches the panel 1.7 ms after the panel wrote.
+    // A panel that empties its input after writing its reply (ours empties it before) throws
+    // away a report arriving in between. That takes microseconds, but on a busy machine the
+    // panel can be kept off the CPU in between (0.5 ms at the 99th percentile, a few ms at
+    // worst, measured under full load), so the next report starts this long after the reply
+    // has arrived; its first byte then reaches the panel 1.7 ms after the panel wrote.
     static constexpr Micros kReplySettle{1000};
     // The panel answers a report on its second tick after the last byte. The wait is longer
     // because the reply can be lost (the panel discards its own unsent output when it sends a
