@@ -152,8 +152,8 @@ TokenRead readTokenFile(const std::string &path)
         r.error = path + ": " + std::strerror(errno);
     } else if (!S_ISREG(st.st_mode)) {
         r.error = path + ": not a file";
-    } else if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
-        r.error = path + ": its group or others may read or write it; chmod 600 " + path;
+    } else if (const auto why = secretModeProblem(path, st.st_mode)) {
+        r.error = *why;
     } else {
         std::array<char, 512> buffer{};
         for (;;) {
@@ -167,15 +167,23 @@ TokenRead readTokenFile(const std::string &path)
             if (got == 0)
                 break;
             text.append(buffer.data(), static_cast<std::size_t>(got));
-            if (text.size() > kMaxTokenFile) {
-                r.error = path + ": over 4 KiB; a token file holds one line";
-                break;
-            }
+            if (text.size() > kMaxTokenFile)
+                break; // refused below
         }
     }
     ::close(fd);
     if (!r.error.empty())
         return r;
+    return tokenFromText(path, std::move(text));
+}
+
+TokenRead tokenFromText(const std::string &path, std::string text)
+{
+    TokenRead r;
+    if (text.size() > kMaxTokenFile) {
+        r.error = path + ": over 4 KiB; a token file holds one line";
+        return r;
+    }
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     const bool printable =
@@ -191,6 +199,13 @@ TokenRead readTokenFile(const std::string &path)
     else
         r.token = std::move(text);
     return r;
+}
+
+std::optional<std::string> secretModeProblem(const std::string &path, unsigned mode)
+{
+    if ((mode & (S_IRWXG | S_IRWXO)) == 0)
+        return std::nullopt;
+    return path + ": its group or others may read or write it; chmod 600 " + path;
 }
 
 std::string newToken()

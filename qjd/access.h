@@ -25,6 +25,12 @@ struct TokenRead
     std::string error;
 };
 TokenRead readTokenFile(const std::string &path);
+// The same rules on a token file's text (`path` for the messages).
+TokenRead tokenFromText(const std::string &path, std::string text);
+
+// A secret (the token, the TLS key) is readable by its owner alone: with `mode` (st_mode) of
+// the file at `path`, why it is refused, naming the file; nothing when it may be used.
+std::optional<std::string> secretModeProblem(const std::string &path, unsigned mode);
 
 // 43 random characters (256 bits, URL-safe base64) from the kernel's generator.
 std::string newToken();

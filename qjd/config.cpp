@@ -131,6 +131,8 @@ ConfigResult readConfig(const QStringList &arguments)
     QString listenOrigin;
     std::vector<RoomConfig> commandRooms;
     std::optional<QString> tokenFile;
+    std::optional<QString> tlsCert;
+    std::optional<QString> tlsKey;
     bool printRemoteUrl = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
@@ -179,6 +181,11 @@ ConfigResult readConfig(const QStringList &arguments)
             if (!path || path->isEmpty())
                 return refuse(QStringLiteral("--token-file needs a FILE"));
             tokenFile = *path;
+        } else if (option == QLatin1String("--tls-cert") || option == QLatin1String("--tls-key")) {
+            const std::optional<QString> path = value();
+            if (!path || path->isEmpty())
+                return refuse(QStringLiteral("%1 needs a FILE").arg(option));
+            (option == QLatin1String("--tls-cert") ? tlsCert : tlsKey) = *path;
         } else if (option == QLatin1String("--room")) {
             const std::optional<QString> room = value();
             const qsizetype at = room ? room->indexOf(u'=') : -1;
@@ -222,6 +229,8 @@ ConfigResult readConfig(const QStringList &arguments)
                 into = v;
         };
         serverPath("token-file", tokenFile);
+        serverPath("tls-cert", tlsCert);
+        serverPath("tls-key", tlsKey);
         // public-url= may be given more than once: QSettings keeps the last, so the lines are
         // read here.
         config.publicUrls = shape.publicUrls;
@@ -258,6 +267,15 @@ ConfigResult readConfig(const QStringList &arguments)
                                      "(--token-file FILE, or token-file= in [server]; "
                                      "qjd --new-token FILE writes one)")
                           .arg(listenOrigin));
+    if (tlsCert.has_value() != tlsKey.has_value())
+        return refuse(tlsCert ? QStringLiteral("the certificate %1 needs its key (--tls-key FILE, "
+                                               "or tls-key= in [server])")
+                                    .arg(*tlsCert)
+                              : QStringLiteral("the key %1 needs its certificate (--tls-cert "
+                                               "FILE, or tls-cert= in [server])")
+                                    .arg(*tlsKey));
+    config.tlsCert = tlsCert.value_or(QString());
+    config.tlsKey = tlsKey.value_or(QString());
     for (const QString &url : config.publicUrls)
         if (!url.startsWith(QLatin1String("http://")) && !url.startsWith(QLatin1String("https://")))
             return refuse(QStringLiteral("public-url=%1: an address such as "
@@ -301,7 +319,9 @@ QString remoteUrl(const Config &config)
         return config.publicUrls.front();
     const QString host =
         config.address.contains(u':') ? QStringLiteral("[%1]").arg(config.address) : config.address;
-    return QStringLiteral("%1://%2:%3").arg(QStringLiteral("http"), host).arg(config.port);
+    return QStringLiteral("%1://%2:%3")
+        .arg(QLatin1String(config.tls() ? "https" : "http"), host)
+        .arg(config.port);
 }
 
 QString remoteLink(const QString &url, const QString &token)
@@ -316,7 +336,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: qjd [--config FILE] [--listen ADDR:PORT] [--room ID=DEVICE]...\n"
-        "           [--token-file FILE]\n"
+        "           [--token-file FILE] [--tls-cert FILE --tls-key FILE]\n"
         "       qjd --new-token FILE | --remote-url\n"
         "Holds every room's QJ karaoke processor online and serves them over HTTP and\n"
         "WebSocket (JSON under /api/v1).\n"
@@ -328,6 +348,9 @@ QString usageText()
         "                      loopback a token file is needed\n"
         "  --token-file FILE   the token every request must carry (one line of at least 32\n"
         "                      random characters, readable by its owner alone)\n"
+        "  --tls-cert FILE     serves HTTPS and WSS with this certificate (PEM, the chain\n"
+        "                      after it)\n"
+        "  --tls-key FILE      the certificate's key (PEM, readable by its owner alone)\n"
         "  --new-token FILE    writes a new token to FILE and ends\n"
         "  --remote-url        prints the web remote's link (the first public-url, else the\n"
         "                      address, with the token when there is one) and ends\n"

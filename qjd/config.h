@@ -32,6 +32,10 @@ struct Config
     // addresses people reach the service by ("https://qj.venue.lan", in order).
     QString tokenFile;
     QStringList publicUrls;
+    // HTTPS and WSS: the certificate (PEM, the chain after it) and its key, both or neither.
+    QString tlsCert;
+    QString tlsKey;
+    bool tls() const { return !tlsCert.isEmpty(); }
 };
 
 struct ConfigResult
@@ -53,7 +57,8 @@ ConfigResult readConfig(const QStringList &arguments);
 std::optional<QString> parseListen(const QString &text, QString &address, quint16 &port,
                                    bool &loopback);
 
-// What `qjd --remote-url` prints: the first public-url, else the address served on.
+// What `qjd --remote-url` prints: the first public-url, else the address served on (https://
+// with a certificate).
 QString remoteUrl(const Config &config);
 // The link that opens the web remote with `token`: the address with "#token=TOKEN" (the
 // fragment never reaches a server or its log); the address alone when there is none.

@@ -6,15 +6,27 @@
 #include "qjd/webpage.h"
 
 #include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <openssl/ssl.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <set>
 #include <thread>
+#include <type_traits>
 
 namespace qj::qjd {
 
@@ -22,7 +34,10 @@ namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 namespace websocket = beast::websocket;
+namespace ssl = asio::ssl;
 using tcp = asio::ip::tcp;
+using PlainStream = beast::tcp_stream;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
 namespace {
 
@@ -30,6 +45,56 @@ constexpr auto kReadTimeout = std::chrono::seconds(30); // a request that stalls
 // The kernel's own buffer for an event stream: small, so a client that stops reading shows in
 // the backlog, which closes it, rather than in megabytes held by the kernel.
 constexpr int kEventSendBuffer = 64 * 1024;
+constexpr auto kTlsCloseTimeout = std::chrono::seconds(5); // the peer's close_notify
+constexpr std::size_t kMaxPemFile = 1024 * 1024;
+
+} // namespace
+
+// An event stream as the server holds it, whatever it runs on.
+class OpenStream
+{
+public:
+    virtual ~OpenStream() = default;
+    virtual void close() = 0;
+};
+
+namespace {
+
+template<typename Stream>
+constexpr bool kTls = std::is_same_v<Stream, TlsStream>;
+
+// A PEM file read whole into `text`; why not, naming it. `secret`: readable by its owner alone.
+std::optional<std::string> readPem(const std::string &path, bool secret, std::string &text)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return path + ": " + std::strerror(errno);
+    std::optional<std::string> why;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0)
+        why = path + ": " + std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        why = path + ": not a file";
+    else if (secret)
+        why = secretModeProblem(path, st.st_mode);
+    std::array<char, 4096> buffer{};
+    while (!why) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            why = path + ": " + std::strerror(errno);
+        if (got <= 0)
+            break;
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+        if (text.size() > kMaxPemFile)
+            why = path + ": over 1 MiB, no PEM file";
+    }
+    ::close(fd);
+    return why;
+}
 
 } // namespace
 
@@ -42,7 +107,8 @@ struct HttpServer::Impl
     ToEngine toEngine;
     // Declared before the I/O context: they outlive the connections it still holds at the end.
     AccessPolicy access;
-    FailureThrottle throttle; // I/O thread only
+    std::optional<ssl::context> tls; // HTTPS and WSS when set
+    FailureThrottle throttle;        // I/O thread only
     HttpServer::Limits limits;
     int connections = 0; // I/O thread only
     asio::io_context ioc{1};
@@ -54,9 +120,9 @@ struct HttpServer::Impl
     std::function<void()> onSignal;
     std::thread thread;
     std::uint64_t nextStream = 1;
-    std::set<std::shared_ptr<class EventStream>> streams; // I/O thread only
-    int answersPending = 0;                               // I/O thread only
-    std::set<std::shared_ptr<void>> owed; // sessions owed an answer (I/O thread only)
+    std::set<std::shared_ptr<OpenStream>> streams; // I/O thread only
+    int answersPending = 0;                        // I/O thread only
+    std::set<std::shared_ptr<void>> owed;          // sessions owed an answer (I/O thread only)
     std::atomic<bool> running{false};
 
     void accept();
@@ -94,13 +160,16 @@ Arrival arrivalOf(const Socket &socket, std::string &peer)
 
 } // namespace
 
-// One client of GET /api/v1/events.
-class EventStream : public std::enable_shared_from_this<EventStream>
+// One client of GET /api/v1/events, on the HTTP session's stream (TCP, or TLS over it).
+template<typename Stream>
+class EventStream : public OpenStream, public std::enable_shared_from_this<EventStream<Stream>>
 {
 public:
-    EventStream(HttpServer::Impl &server, tcp::socket socket, std::shared_ptr<ConnectionSlot> slot,
+    using std::enable_shared_from_this<EventStream<Stream>>::shared_from_this;
+
+    EventStream(HttpServer::Impl &server, Stream stream, std::shared_ptr<ConnectionSlot> slot,
                 std::string peer)
-        : m_server(server), m_ws(std::move(socket)), m_id(server.nextStream++),
+        : m_server(server), m_ws(std::move(stream)), m_id(server.nextStream++),
           m_slot(std::move(slot)), m_peer(std::move(peer)), m_pinger(server.ioc)
     {}
 
@@ -120,7 +189,7 @@ public:
             request, [self = shared_from_this()](beast::error_code ec) { self->accepted(ec); });
     }
 
-    void close()
+    void close() override
     {
         if (m_closed)
             return;
@@ -265,7 +334,7 @@ private:
     }
 
     HttpServer::Impl &m_server;
-    websocket::stream<beast::tcp_stream> m_ws;
+    websocket::stream<Stream> m_ws;
     std::uint64_t m_id;
     std::shared_ptr<ConnectionSlot> m_slot;
     std::string m_peer;
@@ -280,22 +349,44 @@ private:
 
 namespace {
 
-// One HTTP connection: a request at a time, each answered before the next is read.
-class HttpSession : public std::enable_shared_from_this<HttpSession>
+// One HTTP connection: a request at a time, each answered before the next is read. Over TLS
+// the handshake comes first, in the time an idle connection is given; a client that speaks
+// plain HTTP to it, or fails or stalls the handshake, is closed.
+template<typename Stream>
+class HttpSession : public std::enable_shared_from_this<HttpSession<Stream>>
 {
 public:
-    HttpSession(HttpServer::Impl &server, tcp::socket socket)
-        : m_server(server), m_stream(std::move(socket)),
+    using std::enable_shared_from_this<HttpSession<Stream>>::shared_from_this;
+
+    template<typename... Args>
+    HttpSession(HttpServer::Impl &server, tcp::socket socket, Args &...tlsContext)
+        : m_server(server), m_stream(std::move(socket), tlsContext...),
           m_slot(std::make_shared<ConnectionSlot>(server)), m_delay(server.ioc)
     {
-        m_arrival = arrivalOf(m_stream.socket(), m_peer);
+        m_arrival = arrivalOf(lowest().socket(), m_peer);
+        m_arrival.tls = kTls<Stream>;
+    }
+
+    void start()
+    {
+        if constexpr (kTls<Stream>) {
+            lowest().expires_after(m_server.limits.idle);
+            m_stream.async_handshake(ssl::stream_base::server,
+                                     [self = shared_from_this()](beast::error_code ec) {
+                                         if (ec)
+                                             return self->drop();
+                                         self->readHeader();
+                                     });
+        } else {
+            readHeader();
+        }
     }
 
     void readHeader()
     {
         m_header.emplace();
         m_header->header_limit(m_server.limits.headerBytes);
-        m_stream.expires_after(m_server.limits.idle);
+        lowest().expires_after(m_server.limits.idle);
         http::async_read_header(m_stream, m_buffer, *m_header,
                                 [self = shared_from_this()](beast::error_code ec, std::size_t) {
                                     self->headerRead(ec);
@@ -334,9 +425,9 @@ private:
         if (upgrade) {
             if (!Api::isEventsPath(std::string(request.target())))
                 return answer(error(404, "no event stream here: /api/v1/events"), false);
-            m_stream.expires_never();
-            auto stream =
-                std::make_shared<EventStream>(m_server, m_stream.release_socket(), m_slot, m_peer);
+            lowest().expires_never();
+            auto stream = std::make_shared<EventStream<Stream>>(m_server, std::move(m_stream),
+                                                                m_slot, m_peer);
             stream->accept(m_header->release());
             return;
         }
@@ -361,7 +452,7 @@ private:
     {
         m_body.emplace(std::move(*m_header));
         m_body->body_limit(Api::kMaxBody);
-        m_stream.expires_after(kReadTimeout);
+        lowest().expires_after(kReadTimeout);
         http::async_read(
             m_stream, m_buffer, *m_body,
             [self = shared_from_this()](beast::error_code ec, std::size_t) { self->bodyRead(ec); });
@@ -385,7 +476,7 @@ private:
         if (const std::optional<WebAnswer> page =
                 webPage(request->method, request->target, request->header("host")))
             return answerPage(*page, request->method == "HEAD");
-        m_stream.expires_never(); // the processor's acknowledgements take what they take
+        lowest().expires_never(); // the processor's acknowledgements take what they take
         ++m_server.answersPending;
         std::weak_ptr<HttpSession> weak = shared_from_this();
         asio::io_context &ioc = m_server.ioc;
@@ -424,7 +515,7 @@ private:
         out->body() = std::move(response.body);
         out->keep_alive(keepAlive);
         out->prepare_payload();
-        m_stream.expires_after(kReadTimeout);
+        lowest().expires_after(kReadTimeout);
         http::async_write(
             m_stream, *out,
             [self = shared_from_this(), out, counted](beast::error_code ec, std::size_t) {
@@ -451,7 +542,7 @@ private:
             out->body() = std::string(page.body);
             out->prepare_payload();
         }
-        m_stream.expires_after(kReadTimeout);
+        lowest().expires_after(kReadTimeout);
         http::async_write(m_stream, *out,
                           [self = shared_from_this(), out](beast::error_code ec, std::size_t) {
                               if (ec || !out->keep_alive())
@@ -463,12 +554,29 @@ private:
     void shutdown()
     {
         m_server.owed.erase(shared_from_this());
-        beast::error_code ignored;
-        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        if constexpr (kTls<Stream>) {
+            // close_notify, then the connection closed whatever the peer says (or does not).
+            lowest().expires_after(kTlsCloseTimeout);
+            m_stream.async_shutdown(
+                [self = shared_from_this()](beast::error_code) { self->drop(); });
+        } else {
+            beast::error_code ignored;
+            m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        }
     }
 
+    // Closed at once, nothing more said.
+    void drop()
+    {
+        beast::error_code ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
+        lowest().socket().close(ignored);
+    }
+
+    beast::tcp_stream &lowest() { return beast::get_lowest_layer(m_stream); }
+
     HttpServer::Impl &m_server;
-    beast::tcp_stream m_stream;
+    Stream m_stream;
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::empty_body>> m_header;
     std::optional<http::request_parser<http::string_body>> m_body;
@@ -491,8 +599,10 @@ void HttpServer::Impl::accept()
             // Over the limit: closed at once, before a byte is read.
             beast::error_code ignored;
             s.close(ignored);
+        } else if (!ec && tls) {
+            std::make_shared<HttpSession<TlsStream>>(*this, std::move(s), *tls)->start();
         } else if (!ec) {
-            std::make_shared<HttpSession>(*this, std::move(s))->readHeader();
+            std::make_shared<HttpSession<PlainStream>>(*this, std::move(s))->start();
         }
         accept();
     });
@@ -537,6 +647,41 @@ std::string HttpServer::boundAddress() const
     const tcp::endpoint at = m_impl->acceptor.local_endpoint(ec);
     const std::string host = at.address().to_string();
     return (at.address().is_v6() ? "[" + host + "]" : host) + ":" + std::to_string(at.port());
+}
+
+std::optional<std::string> HttpServer::setTls(const std::string &certFile,
+                                              const std::string &keyFile)
+{
+    std::string cert;
+    std::string key;
+    if (auto why = readPem(certFile, false, cert))
+        return why;
+    if (auto why = readPem(keyFile, true, key))
+        return why;
+    ssl::context context(ssl::context::tls_server);
+    // TLS 1.2 and 1.3 alone; no compression, no renegotiation, a fresh key exchange each time.
+    context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
+                        ssl::context::no_sslv3 | ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1 |
+                        ssl::context::no_compression | ssl::context::single_dh_use);
+    SSL_CTX_set_min_proto_version(context.native_handle(), TLS1_2_VERSION);
+    SSL_CTX_set_options(context.native_handle(),
+                        SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
+    // A key with a passphrase is refused rather than asked for on a terminal there is none of.
+    context.set_password_callback(
+        [](std::size_t, ssl::context::password_purpose) { return std::string(); });
+    // The key first: a certificate it does not match then leaves the context without a key,
+    // which the last check names as such.
+    beast::error_code ec;
+    context.use_private_key(asio::buffer(key), ssl::context::pem, ec);
+    if (ec)
+        return keyFile + ": not a PEM private key without a passphrase (" + ec.message() + ")";
+    context.use_certificate_chain(asio::buffer(cert), ec);
+    if (ec)
+        return certFile + ": not a PEM certificate (" + ec.message() + ")";
+    if (SSL_CTX_check_private_key(context.native_handle()) != 1)
+        return keyFile + ": not the key of the certificate " + certFile;
+    m_impl->tls.emplace(std::move(context));
+    return std::nullopt;
 }
 
 void HttpServer::setAccess(AccessPolicy policy)

@@ -16,10 +16,10 @@ class EventHub;
 
 // The HTTP and WebSocket edge: Boost.Beast on one I/O thread of its own. Requests are read with
 // Beast's limits (request line and headers 8 KiB, a body over 64 KiB refused from its
-// Content-Length before it is read, timeouts), let in or refused by the access rules
-// (access.h), turned into ApiRequest and handed to the engine's thread, where the Api
-// and the EventHub live; their answers come back to this thread to be written. Nothing here
-// touches the engine.
+// Content-Length before it is read, timeouts), over TLS when it has a certificate, let in or
+// refused by the access rules (access.h), turned into ApiRequest and handed to the engine's thread,
+// where the Api and the EventHub live; their answers come back to this thread to be written.
+// Nothing here touches the engine.
 class HttpServer
 {
 public:
@@ -31,7 +31,8 @@ public:
     {
         std::uint32_t headerBytes = 8 * 1024;       // request line and headers
         int connections = 64;                       // open at once; more are closed at once
-        std::chrono::milliseconds idle{60'000};     // an HTTP connection with nothing to do
+        std::chrono::milliseconds idle{60'000};     // an HTTP connection with nothing to do,
+                                                    // and a TLS handshake
         std::chrono::milliseconds tokenWait{5'000}; // the WebSocket's token message
         std::chrono::milliseconds pingEvery{20'000};
         std::chrono::milliseconds pongWithin{60'000}; // a WebSocket heard from no longer: closed
@@ -49,6 +50,11 @@ public:
 
     // SIGTERM or SIGINT: `handler` runs on the I/O thread.
     void onStopSignal(std::function<void()> handler);
+
+    // Before start: HTTPS and WSS with this certificate (PEM, the chain after it) and its key
+    // (PEM, readable by its owner alone, no passphrase); TLS 1.2 at least. Why they cannot be
+    // used, naming the file, when they cannot.
+    std::optional<std::string> setTls(const std::string &certFile, const std::string &keyFile);
 
     // Before start: who gets in, and the limits.
     void setAccess(AccessPolicy policy);

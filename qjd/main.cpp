@@ -92,6 +92,12 @@ int main(int argc, char *argv[])
         QMetaObject::invokeMethod(&engine, std::move(call), Qt::QueuedConnection);
     });
     server.setAccess(std::move(access));
+    if (config.tls())
+        if (const auto why =
+                server.setTls(config.tlsCert.toStdString(), config.tlsKey.toStdString())) {
+            std::fprintf(stderr, "qjd: %s\n", why->c_str());
+            return kBadConfig;
+        }
     if (const auto why = server.listen(config.address.toStdString(), config.port)) {
         std::fprintf(stderr, "qjd: %s: cannot listen on %s:%u: %s\n",
                      qPrintable(config.listenOrigin), qPrintable(config.address), config.port,

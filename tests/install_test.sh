@@ -312,7 +312,8 @@ service_package() {
     [ -n "$(field Maintainer)" ] || fail "no Maintainer"
     local depends
     depends=$(field Depends)
-    for dependency in libqt6core6 libqt6serialport6 libstdc++6; do
+    # libssl3: HTTPS and WSS.
+    for dependency in libqt6core6 libqt6serialport6 libstdc++6 libssl3; do
         [[ ", $depends," == *", $dependency"[\ ,]* ]] ||
             fail "Depends lacks $dependency: $depends"
     done
@@ -339,7 +340,8 @@ service_package() {
     whatis=$(lexgrog "$page") || fail "lexgrog cannot read the NAME section of qjd.8"
     [[ "$whatis" == *': "qjd - '?* ]] || fail "the NAME line of qjd.8: $whatis"
     text=$(MANWIDTH=80 man -l -P cat "$page" 2>/dev/null)
-    for word in CONFIGURATION token-file public-url new-token /etc/qj/qjd.conf systemctl; do
+    for word in CONFIGURATION token-file public-url new-token tls-cert tls-key /etc/qj/qjd.conf \
+        systemctl; do
         [[ "$text" == *"$word"* ]] || fail "qjd(8) does not mention $word"
     done
     local needed
@@ -347,6 +349,7 @@ service_package() {
     for library in libQt6Gui libQt6Widgets libGL libEGL libxcb libfontconfig; do
         [[ "$needed" != *"[$library"* ]] || fail "qjd links $library"
     done
+    [[ "$needed" == *"[libssl.so.3]"* ]] || fail "qjd does not link libssl.so.3"
     # No display and no platform plugin, as on a rack machine.
     local out
     out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 30 \

@@ -2,9 +2,16 @@
 #include "link/serialport.h"
 #include "params/parametermap.h"
 #include "params/preset.h"
+#include "qjd/api.h"
+#include "qjd/eventhub.h"
+#include "qjd/httpserver.h"
+#include "qjd/room.h"
 #include "qjdfixture.h"
 
+#include <algorithm>
 #include <atomic>
+#include <future>
+#include <thread>
 
 namespace qj::test {
 namespace {
@@ -330,6 +337,77 @@ TEST(QjdStart, RemoteUrlPrintsTheLinkWithTheTokenOfTheFile)
     EXPECT_EQ(run(listen + QStringList{QStringLiteral("--token-file"), tokenFile}, status),
               QStringLiteral("http://127.0.0.1:9000/#token=") + token);
     EXPECT_EQ(status, 0);
+}
+
+// One request more than a room's queue holds is answered 503 with Retry-After at once. The
+// service's own edge in this process: qjd's limit of open connections is the queue's (64), so
+// this one lets in a few more. The processor acknowledges nothing, so no change is done while
+// the queue fills, and the engine's thread runs nothing until every request has been handed to
+// it, so the queue fills in one go.
+TEST(QjdQueue, ARequestBeyondAFullQueueIsAnswered503WithRetryAfter)
+{
+    QTemporaryDir dir;
+    Processor processor;
+    ASSERT_TRUE(processor.start(dir.filePath(QStringLiteral("a"))));
+    qjd::EventHub hub;
+    qjd::Room room({QStringLiteral("a"), {}, processor.link, QStringLiteral("test")},
+                   [&hub](QJsonObject event) { hub.publish(std::move(event)); });
+    qjd::Api api({&room});
+    QObject engine;
+    std::atomic<int> handedOver{0};
+    qjd::HttpServer server(api, hub, [&](std::function<void()> call) {
+        QMetaObject::invokeMethod(&engine, std::move(call), Qt::QueuedConnection);
+        ++handedOver;
+    });
+    qjd::HttpServer::Limits limits;
+    limits.connections = qjd::Room::kQueueLimit + 8;
+    server.setLimits(limits);
+    ASSERT_FALSE(server.listen("127.0.0.1", 0));
+    server.start();
+    room.start();
+    const std::string bound = server.boundAddress();
+    const auto port = static_cast<unsigned short>(std::stoi(bound.substr(bound.rfind(':') + 1)));
+    ASSERT_TRUE(waitUntil([&] {
+        // Online with every report answered (RunMode comes last): the line is quiet.
+        return room.state() == qjd::RoomState::Online && room.reported(wire::kRunMode);
+    }));
+
+    // Each change differs from the one before it (the first from the processor's), so none is
+    // done without the processor's acknowledgement.
+    const int now = *room.reported(wire::kMusicVolume);
+    const int step = now < 5 ? 1 : -1;
+    ASSERT_TRUE(processor.control(QStringLiteral("fault noack")));
+    constexpr int kRequests = qjd::Room::kQueueLimit + 1;
+    std::vector<std::future<HttpReply>> replies;
+    for (int i = 0; i < kRequests; ++i) {
+        const std::string body =
+            "{\"MusicVolume\": " + std::to_string(now + step * (1 + i % 2)) + "}";
+        replies.push_back(std::async(std::launch::async, [port, body] {
+            return HttpClient(port).request("PATCH", "/api/v1/rooms/a/settings", body);
+        }));
+    }
+    for (int waited = 0; handedOver < kRequests && waited < kWaitMs; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(handedOver, kRequests);
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(replies.begin(), replies.end(), [](const auto &r) {
+            return r.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+    }));
+    // The others wait for the processor, which gives up on the first change: each is answered,
+    // none with 503.
+    int busy = 0;
+    for (auto &future : replies) {
+        const HttpReply r = future.get();
+        EXPECT_NE(r.status, 0) << "every request is answered";
+        if (r.status != 503)
+            continue;
+        ++busy;
+        EXPECT_EQ(r.retryAfter, std::to_string(qjd::Api::kRetryAfterSeconds));
+        EXPECT_TRUE(jsonOf(r.body).contains(QStringLiteral("error"))) << r.body;
+    }
+    EXPECT_EQ(busy, 1);
+    server.stop(100);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "qjd/paramdescription.h"
 #include "qjd/room.h"
 #include "qjdclient.h"
+#include "qjdtls.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -25,6 +26,7 @@
 #include <fstream>
 #include <future>
 #include <set>
+#include <sstream>
 
 namespace qj::qjd {
 namespace {
@@ -279,6 +281,7 @@ TEST(AccessConfig, BeyondLoopbackATokenFileIsNeeded)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("[server]\nlisten=0.0.0.0:8390\ntoken-file=/etc/qj/qjd.token\n"
             "public-url=https://qj.venue.lan\npublic-url=http://desk.lan:8080\n"
+            "tls-cert=/etc/qj/qjd.crt\ntls-key=/etc/qj/qjd.key\n"
             "[room/bar]\ndevice=/dev/x\n");
     f.close();
     const ConfigResult fromFile = readConfig({QStringLiteral("--config"), conf});
@@ -288,6 +291,8 @@ TEST(AccessConfig, BeyondLoopbackATokenFileIsNeeded)
     EXPECT_EQ(fromFile.config->publicUrls, QStringList({QStringLiteral("https://qj.venue.lan"),
                                                         QStringLiteral("http://desk.lan:8080")}));
     EXPECT_EQ(remoteUrl(*fromFile.config), QStringLiteral("https://qj.venue.lan"));
+    EXPECT_EQ(fromFile.config->tlsCert, QStringLiteral("/etc/qj/qjd.crt"));
+    EXPECT_EQ(fromFile.config->tlsKey, QStringLiteral("/etc/qj/qjd.key"));
 
     struct Case
     {
@@ -300,7 +305,14 @@ TEST(AccessConfig, BeyondLoopbackATokenFileIsNeeded)
         {{"--listen", "192.168.1.5:8390", "--token-file", "/t"}, nullptr},
         {{"--listen", "[::]:8390", "--token-file=/t"}, nullptr},
         {{"--listen", "127.0.0.1:8390", "--token-file"}, "--token-file needs a FILE"},
-        {{"--token-file", "/t", "--tls-cert", "/c"}, "unknown option --tls-cert"},
+        {{"--token-file", "/t", "--tls-ca", "/c"}, "unknown option --tls-ca"},
+        {{"--tls-cert", "/c", "--tls-key", "/k"}, nullptr},
+        {{"--tls-cert=/c", "--tls-key=/k"}, nullptr},
+        {{"--tls-cert", "/c"}, "the certificate /c needs its key"},
+        {{"--tls-key", "/k"}, "the key /k needs its certificate"},
+        {{"--tls-key"}, "--tls-key needs a FILE"},
+        {{"--tls-cert="}, "--tls-cert needs a FILE"},
+        {{"--config", conf, "--tls-cert", "/c"}, nullptr}, // the file's key with it
         {{"--new-token"}, "--new-token needs a FILE"},
     };
     for (const Case &c : cases) {
@@ -319,9 +331,87 @@ TEST(AccessConfig, BeyondLoopbackATokenFileIsNeeded)
     ASSERT_TRUE(remote.config);
     EXPECT_EQ(remote.action, ConfigResult::Action::RemoteUrl);
     EXPECT_EQ(remoteUrl(*remote.config), QStringLiteral("http://[::1]:9000"));
+    const ConfigResult secure = readConfig(
+        {QStringLiteral("--room"), QStringLiteral("a=/dev/x"), QStringLiteral("--listen"),
+         QStringLiteral("127.0.0.1:8443"), QStringLiteral("--tls-cert"), QStringLiteral("/c"),
+         QStringLiteral("--tls-key"), QStringLiteral("/k"), QStringLiteral("--remote-url")});
+    ASSERT_TRUE(secure.config) << secure.error.toStdString();
+    EXPECT_EQ(remoteUrl(*secure.config), QStringLiteral("https://127.0.0.1:8443"));
     const ConfigResult newToken = readConfig({QStringLiteral("--new-token"), QStringLiteral("/t")});
     EXPECT_EQ(newToken.action, ConfigResult::Action::NewToken);
     EXPECT_EQ(newToken.newTokenFile, QStringLiteral("/t"));
+}
+
+// What one client may take when nothing else is said: the limits qjd serves with.
+TEST(AccessLimits, TheDefaultsAreTheServicesOwn)
+{
+    const HttpServer::Limits limits;
+    EXPECT_EQ(limits.headerBytes, 8u * 1024);
+    EXPECT_EQ(limits.connections, 64);
+    EXPECT_EQ(limits.idle, std::chrono::seconds(60));
+    EXPECT_EQ(limits.tokenWait, std::chrono::seconds(5));
+    EXPECT_EQ(limits.pingEvery, std::chrono::seconds(20));
+    EXPECT_EQ(limits.pongWithin, std::chrono::seconds(60));
+    EXPECT_EQ(Api::kMaxBody, 64u * 1024);
+}
+
+// The certificate and key qjd is given: each refusal names the file and says why.
+TEST(TlsFiles, ACertificateAndItsOwnKeyReadableByItsOwnerAloneAreTaken)
+{
+    QTemporaryDir dir;
+    const test::SelfSigned pair(dir.path());
+    const test::SelfSigned other(dir.path(), QStringLiteral("other"));
+    ASSERT_TRUE(pair.ok()) << pair.error;
+    ASSERT_TRUE(other.ok()) << other.error;
+    const std::string open = dir.filePath(QStringLiteral("open.key")).toStdString();
+    const std::string garbage = dir.filePath(QStringLiteral("garbage.pem")).toStdString();
+    const std::string locked = dir.filePath(QStringLiteral("locked.key")).toStdString();
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(pair.key), QString::fromStdString(open)));
+    ::chmod(open.c_str(), 0640);
+    std::ofstream(garbage) << "-----BEGIN CERTIFICATE-----\nnot base64 at all\n";
+    ::chmod(garbage.c_str(), 0600);
+    QProcess openssl; // the key with a passphrase
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("pkey"), QStringLiteral("-in"), QString::fromStdString(pair.key),
+                   QStringLiteral("-aes256"), QStringLiteral("-passout"),
+                   QStringLiteral("pass:secret"), QStringLiteral("-out"),
+                   QString::fromStdString(locked)});
+    ASSERT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+    ::chmod(locked.c_str(), 0600);
+    const std::string missing = dir.filePath(QStringLiteral("none.crt")).toStdString();
+    struct Case
+    {
+        std::string cert;
+        std::string key;
+        std::string names; // the file the refusal names; empty: taken
+        const char *says;
+    };
+    const Case cases[] = {
+        {pair.cert, pair.key, {}, nullptr},
+        {missing, pair.key, missing, "No such file"},
+        {pair.cert, missing, missing, "No such file"},
+        {pair.cert, open, open, "group or others"},
+        {garbage, pair.key, garbage, "not a PEM certificate"},
+        {pair.key, pair.key, pair.key, "not a PEM certificate"},
+        {pair.cert, garbage, garbage, "not a PEM private key"},
+        {pair.cert, locked, locked, "passphrase"},
+        {pair.cert, other.key, other.key, "not the key of the certificate"},
+        {pair.cert, dir.path().toStdString(), dir.path().toStdString(), "not a file"},
+    };
+    for (const Case &c : cases) {
+        EventHub hub;
+        Api api({});
+        HttpServer server(api, hub, [](std::function<void()>) {});
+        const std::optional<std::string> why = server.setTls(c.cert, c.key);
+        if (!c.says) {
+            EXPECT_FALSE(why) << *why;
+            continue;
+        }
+        ASSERT_TRUE(why) << c.cert << " " << c.key;
+        EXPECT_TRUE(why->starts_with(c.names + ": ")) << *why;
+        EXPECT_NE(why->find(c.says), std::string::npos) << *why;
+        EXPECT_EQ(why->find('\n'), std::string::npos) << "one line";
+    }
 }
 
 // The edge in this process, with a token and short limits, on one room that is not started
@@ -331,6 +421,7 @@ class AccessEdge : public ::testing::Test
 protected:
     void SetUp() override
     {
+        beforeStart();
         HttpServer::Limits limits;
         limits.connections = 4;
         limits.idle = std::chrono::milliseconds(400);
@@ -345,6 +436,7 @@ protected:
         port = static_cast<unsigned short>(std::stoi(bound.substr(bound.rfind(':') + 1)));
     }
     void TearDown() override { server.stop(100); }
+    virtual void beforeStart() {}
 
     // The answer to a request written as given, byte for byte; empty when the server closed.
     std::string raw(const std::string &request)
@@ -533,6 +625,13 @@ TEST_F(AccessEdge, EachLimitHolds)
     const std::string large = "GET /api/v1/rooms HTTP/1.1\r\nHost: " + host() + "\r\n" + auth +
                               "X-Fill: " + std::string(8300, 'x') + "\r\n\r\n";
     EXPECT_EQ(raw(large).substr(0, 12), "HTTP/1.1 431");
+    // A body over 64 KiB without a Content-Length (chunked): refused at the chunk that passes
+    // the limit, before its bytes are read (none are sent here, so nothing is left unread).
+    std::ostringstream chunked;
+    chunked << "PATCH /api/v1/rooms/bar/settings HTTP/1.1\r\nHost: " << host() << "\r\n"
+            << auth << "Content-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n"
+            << std::hex << Api::kMaxBody + 1 << "\r\n";
+    EXPECT_EQ(raw(chunked.str()).substr(0, 12), "HTTP/1.1 413");
 
     // An idle connection is closed (here after 400 ms).
     {
@@ -598,6 +697,51 @@ TEST_F(AccessEdge, RepeatedFailuresFromOneAddressAreSlowed)
     EXPECT_EQ(get({}), 401);
     EXPECT_LT(std::chrono::steady_clock::now() - after, FailureThrottle::kFirstDelay)
         << "the success forgot the failures";
+}
+
+// The same edge over TLS with the test's own certificate.
+class TlsEdge : public AccessEdge
+{
+protected:
+    void beforeStart() override
+    {
+        ASSERT_TRUE(certificate.ok()) << certificate.error;
+        ASSERT_FALSE(server.setTls(certificate.cert, certificate.key));
+    }
+    QTemporaryDir certificateDir;
+    test::SelfSigned certificate{certificateDir.path()};
+};
+
+TEST_F(TlsEdge, PlainHttpAndStalledHandshakesAreClosedAndHttpsGoesOn)
+{
+    // Plain HTTP to the TLS port: no HTTP answer, the connection closed.
+    bool closed = false;
+    const std::string answer = test::plainExchange(
+        port, "GET /api/v1/rooms HTTP/1.1\r\nHost: " + host() + "\r\n\r\n", closed);
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(answer.starts_with("HTTP/")) << answer;
+    // A handshake that never starts is closed in the time an idle connection has (400 ms).
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(test::plainExchange(port, {}, closed, 5), "");
+    EXPECT_TRUE(closed) << "closed by the server, not by the client's patience";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(350));
+    // A client that trusts another certificate gives up; the server goes on.
+    const test::SelfSigned stranger(certificateDir.path(), QStringLiteral("stranger"));
+    ASSERT_TRUE(stranger.ok()) << stranger.error;
+    EXPECT_FALSE(test::TlsConnection(port, stranger.cert).handshaken());
+
+    // Over TLS the Host and Origin rules take https and its port; the token is still asked.
+    auto get = [&](const std::vector<std::pair<std::string, std::string>> &headers) {
+        return whileServing([&] {
+            test::TlsConnection tls(port, certificate.cert);
+            return tls.handshaken() ? tls.request("GET", "/api/v1/rooms", headers).status : -1;
+        });
+    };
+    const std::pair<std::string, std::string> bearer{"Authorization", "Bearer " + kToken};
+    EXPECT_EQ(get({}), 401);
+    EXPECT_EQ(get({bearer, {"Origin", "https://" + host()}}), 200);
+    EXPECT_EQ(get({bearer, {"Origin", "http://" + host()}}), 403)
+        << "http:// is not this service's origin over TLS";
 }
 
 } // namespace

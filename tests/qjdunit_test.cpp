@@ -37,7 +37,7 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(ConfigRules, TheIssuesExampleIsReadWithItsNamesAndDevices)
+TEST_F(ConfigRules, TheExampleFileIsReadWithItsNamesAndDevices)
 {
     const ConfigResult r = read({}, "[server]\nlisten=127.0.0.1:8390\n[room/bar]\nname=酒吧\n"
                                     "device=/dev/serial/by-id/usb-x-port0\n[room/hall]\n"
