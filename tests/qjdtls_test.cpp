@@ -91,7 +91,8 @@ TEST_F(QjdOverTls, HttpsAndWssWithTheTokenPlainHttpRefusedAndQjdGoesOn)
                  arguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:8443"),
                             QStringLiteral("--remote-url")}));
     ASSERT_TRUE(remote.waitForFinished(10000));
-    EXPECT_EQ(remote.readAllStandardOutput().trimmed(), "https://127.0.0.1:8443");
+    EXPECT_EQ(remote.readAllStandardOutput().trimmed().toStdString(),
+              "https://127.0.0.1:8443/#token=" + token);
     EXPECT_EQ(qjd.terminate(), 0);
 }
 
