@@ -39,7 +39,7 @@ class Processor:
 
     def __init__(self, link):
         self.proc = subprocess.Popen(
-            [QJ_SIM, '--link', link, '--trace', '--quit-on-eof', '--no-realtime'],
+            [QJ_SIM, '--link', link, '--trace', '--quit-on-eof'],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             text=True, bufsize=1)
         self.answers = queue.Queue()
