@@ -188,15 +188,20 @@ build_package() {
     echo "$deb"
 }
 
+# check_header NAME: the control fields every package of ours carries (`field` reads them).
+check_header() {
+    [ "$(field Package)" = "$1" ] || fail "Package: $(field Package)"
+    [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
+    [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
+    [ -n "$(field Maintainer)" ] || fail "no Maintainer"
+}
+
 package() {
     local deb
     deb=$(build_package)
 
     field() { dpkg-deb -f "$deb" "$1"; }
-    [ "$(field Package)" = qj-panel ] || fail "Package: $(field Package)"
-    [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
-    [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
-    [ -n "$(field Maintainer)" ] || fail "no Maintainer"
+    check_header qj-panel
     local depends
     depends=$(field Depends)
     for dependency in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins \
@@ -306,10 +311,7 @@ service_package() {
     local deb
     deb=$(build_package qj-service)
     field() { dpkg-deb -f "$deb" "$1"; }
-    [ "$(field Package)" = qj-service ] || fail "Package: $(field Package)"
-    [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
-    [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
-    [ -n "$(field Maintainer)" ] || fail "no Maintainer"
+    check_header qj-service
     local depends
     depends=$(field Depends)
     # libssl3: HTTPS and WSS.
