@@ -206,6 +206,11 @@ void NetworkDevice::take(std::vector<std::uint8_t> &into)
     m_ready.clear();
 }
 
+void NetworkDevice::unread(std::span<const std::uint8_t> bytes)
+{
+    m_ready.insert(m_ready.begin(), bytes.begin(), bytes.end());
+}
+
 void NetworkDevice::clearInput()
 {
     m_ready.clear();

@@ -60,7 +60,8 @@ public:
     // The bytes handed over, read and dropped as from a serial port.
     qint64 bytesAvailable() const { return static_cast<qint64>(m_ready.size()); }
     void take(std::vector<std::uint8_t> &into);
-    void clearInput(); // also the bytes of a burst still coming
+    void unread(std::span<const std::uint8_t> bytes); // back in front of what take() gives
+    void clearInput();                                // also the bytes of a burst still coming
     // False when the connection can take no more: it is closed then, without lost().
     bool write(std::span<const std::uint8_t> bytes);
 

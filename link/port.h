@@ -46,6 +46,8 @@ public:
 
     // Input: every waiting byte, oldest first; replaces the contents of `into`.
     virtual void input(std::vector<std::uint8_t> &into) = 0;
+    // Puts bytes taken by input() back in front of what is waiting, to be read again.
+    virtual void unread(std::span<const std::uint8_t> bytes) = 0;
     // Output: the bytes reach the operating system before this returns.
     virtual PortError output(std::span<const std::uint8_t> bytes) = 0;
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace qj {
@@ -172,7 +174,18 @@ int SerialPort::inBufferCount()
         return static_cast<int>(std::min<qint64>(m_network.bytesAvailable(), kMaxCount));
     if (!m_serial.isOpen())
         return 0;
+    takeWhatArrived();
     return static_cast<int>(std::min<qint64>(m_serial.bytesAvailable(), kMaxCount));
+}
+
+void SerialPort::takeWhatArrived()
+{
+    // Bytes reach bytesAvailable() only when the event loop runs the port's read notice. A
+    // panel kept off the CPU after the loop looked at the port would tick with the end of a
+    // burst already here but not counted, find the count unchanged and decode half a frame.
+    int queued = 0;
+    if (::ioctl(static_cast<int>(m_serial.handle()), FIONREAD, &queued) == 0 && queued > 0)
+        m_serial.waitForReadyRead(0); // reads at once: the kernel holds bytes
 }
 
 void SerialPort::discardInput()
@@ -203,6 +216,18 @@ void SerialPort::input(std::vector<std::uint8_t> &into)
     into.resize(static_cast<std::size_t>(waiting));
     const qint64 got = m_serial.read(reinterpret_cast<char *>(into.data()), waiting);
     into.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
+}
+
+void SerialPort::unread(std::span<const std::uint8_t> bytes)
+{
+    if (m_network.isOpen()) {
+        m_network.unread(bytes);
+        return;
+    }
+    if (!m_serial.isOpen())
+        return;
+    for (auto b = bytes.rbegin(); b != bytes.rend(); ++b)
+        m_serial.ungetChar(static_cast<char>(*b));
 }
 
 PortError SerialPort::output(std::span<const std::uint8_t> bytes)
@@ -274,12 +299,19 @@ void SerialPort::setWatching(bool on)
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
 {
+    const int osError = errno; // what the failed call found, before anything else runs
     if (m_writing) {
-        m_writeErrno = errno; // what the failed write found, before anything else runs
-        return;               // output() reports its own failures
+        m_writeErrno = osError;
+        return; // output() reports its own failures
     }
     switch (error) {
     case QSerialPort::ReadError:
+        if (osError == EAGAIN || osError == EINTR) { // EWOULDBLOCK is EAGAIN here
+            // A read notice that found nothing: a tick took the bytes first. Not a loss.
+            m_serial.clearError();
+            return;
+        }
+        break;
     case QSerialPort::ResourceError:
     case QSerialPort::WriteError:
         break;

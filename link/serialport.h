@@ -48,6 +48,7 @@ public:
     void discardInput() override;
     void discardOutput() override;
     void input(std::vector<std::uint8_t> &into) override;
+    void unread(std::span<const std::uint8_t> bytes) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
     void setWatching(bool on) override;
     // A message box of the window is open (true) or has closed: the watch's looks wait.
@@ -78,6 +79,7 @@ private slots:
 
 private:
     void closeAfterLoss();
+    void takeWhatArrived();
 
     QSerialPort m_serial;
     NetworkDevice m_network;

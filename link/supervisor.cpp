@@ -33,6 +33,7 @@ void Supervisor::RunTimer_Timer()
                 if (m_onAcknowledged)
                     m_onAcknowledged(m_cmd.CmdId, m_cmd.CmdValue);
                 m_cmd.clear();
+                keepReportAfterAck();
             }
         } else if (m_port.inBufferCount() == m_rx.RxCount) {
             // The burst has stopped growing: decode it on the first quiet look.
@@ -61,6 +62,21 @@ void Supervisor::RunTimer_Timer()
         }
     }
     m_inTick = false;
+}
+
+void Supervisor::keepReportAfterAck()
+{
+    // The processor reports a few milliseconds after its acknowledgement. A panel kept off the
+    // CPU that long reads both at once; a frame's start byte right after the acknowledgement
+    // is that report, which goes back to be received as any other. Anything else read with
+    // the acknowledgement is dropped, as it always was.
+    if (m_rx.RxBuffer.size() < 2 || m_rx.RxBuffer[1] != frame::kStart)
+        return;
+    m_port.unread(std::span<const std::uint8_t>(m_rx.RxBuffer).subspan(1));
+    // Counted afresh: a count left from before the command must not make a report still
+    // arriving look complete.
+    m_rx.RxCount = 0;
+    m_rx.QuietTicks = 0;
 }
 
 bool Supervisor::idle()

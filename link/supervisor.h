@@ -31,6 +31,8 @@ public:
     bool idle();
 
 private:
+    void keepReportAfterAck();
+
     Port &m_port;
     Transmitter &m_transmitter;
     CommandState &m_cmd;

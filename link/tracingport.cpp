@@ -61,6 +61,12 @@ void TracingPort::input(std::vector<std::uint8_t> &into)
         line("RX", into);
 }
 
+void TracingPort::unread(std::span<const std::uint8_t> bytes)
+{
+    m_inner.unread(bytes);
+    note(QStringLiteral("the last %1 bytes read are kept to be read again").arg(bytes.size()));
+}
+
 PortError TracingPort::output(std::span<const std::uint8_t> bytes)
 {
     const PortError e = m_inner.output(bytes);

@@ -27,6 +27,7 @@ public:
     void discardInput() override;
     void discardOutput() override { m_inner.discardOutput(); }
     void input(std::vector<std::uint8_t> &into) override;
+    void unread(std::span<const std::uint8_t> bytes) override;
     PortError output(std::span<const std::uint8_t> bytes) override;
     void setWatching(bool on) override;
     bool portOpening() const override { return m_inner.portOpening(); }

@@ -111,6 +111,10 @@ private:
         void discardInput() override { rx.clear(); }
         void discardOutput() override {}
         void input(std::vector<std::uint8_t> &into) override;
+        void unread(std::span<const std::uint8_t> bytes) override
+        {
+            rx.insert(rx.begin(), bytes.begin(), bytes.end());
+        }
         PortError output(std::span<const std::uint8_t> bytes) override;
         void setWatching(bool on) override { watching = on; }
     };

@@ -37,9 +37,13 @@ public:
             openHandler(error);
     }
 
+    void arrive(std::span<const std::uint8_t> bytes)
+    {
+        received.insert(received.end(), bytes.begin(), bytes.end());
+    }
     void arrive(std::initializer_list<std::uint8_t> bytes)
     {
-        received.insert(received.end(), bytes);
+        arrive(std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
     }
     std::vector<std::uint8_t> allWritten() const
     {
@@ -99,6 +103,11 @@ public:
             n = static_cast<std::size_t>(shortRead);
         into.assign(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(n));
         received.clear();
+    }
+    void unread(std::span<const std::uint8_t> bytes) override
+    {
+        log.push_back("unread");
+        received.insert(received.begin(), bytes.begin(), bytes.end());
     }
     void setWatching(bool on) override { watching = on; }
     bool portOpening() const override { return opening; }

@@ -157,6 +157,59 @@ TEST_F(SupervisorTest, ACountLeftFromBeforeACommandDecodesOnTheFirstLook)
     EXPECT_EQ(rig.port.writes.back(), bytes({0xAA}));
 }
 
+TEST(SupervisorAck, AReportReadWithTheAcknowledgementIsKeptAndNothingElseIs)
+{
+    // A panel kept off the CPU reads the acknowledgement together with what followed it.
+    struct Case
+    {
+        const char *name;
+        std::vector<std::uint8_t> before; // received while idle, before the command
+        std::vector<std::uint8_t> withAck;
+        std::vector<std::uint8_t> later; // arriving a tick after the acknowledgement
+        bool decoded;                    // EchoDelay shows the report's 100
+        std::vector<std::vector<std::uint8_t>> replies;
+    } cases[] = {
+        {"a whole report behind it", {}, {0xAA, 0xAA, 0x01, 0x64, 0xF0}, {}, true, {{0xAA}}},
+        {"half a report, the count before the command as large",
+         {0x01, 0x02},
+         {0xAA, 0xAA, 0x01},
+         {0x64, 0xF0},
+         true,
+         {{0xAA}}},
+        {"bytes that start no frame", {}, {0xAA, 0x01, 0x64, 0xF0}, {}, false, {}},
+        {"a second acknowledgement, answered as a lone byte",
+         {},
+         {0xAA, 0xAA},
+         {},
+         false,
+         {{0x55}}},
+    };
+    for (const Case &c : cases) {
+        LinkRig rig;
+        rig.goOnline();
+        if (!c.before.empty()) {
+            rig.port.arrive(c.before);
+            rig.tick(); // its count is recorded
+        }
+        const QString shown = rig.panel.displayCaption(1);
+        rig.tx.issue(32, 40);
+        const std::size_t writes = rig.port.writes.size();
+        rig.port.arrive(c.withAck);
+        rig.tick();
+        EXPECT_EQ(rig.cmd.CmdId, 0) << c.name;
+        rig.tick();
+        if (!c.later.empty())
+            rig.port.arrive(c.later);
+        rig.tick(5);
+        EXPECT_EQ(rig.panel.displayCaption(1), c.decoded ? QStringLiteral("100") : shown) << c.name;
+        EXPECT_EQ(std::vector<std::vector<std::uint8_t>>(rig.port.writes.begin() + long(writes),
+                                                         rig.port.writes.end()),
+                  c.replies)
+            << c.name;
+        EXPECT_EQ(rig.errors, 0) << c.name;
+    }
+}
+
 TEST_F(SupervisorTest, AClosedPortIdleTickDoesNothing)
 {
     rig.port.open = false;
