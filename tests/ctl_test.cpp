@@ -47,6 +47,9 @@ struct CtlRun
     int status = -1; // as the shell tells it: 128 + the signal for a program ended by one
     QString out;
     QString err;
+    QStringList trace; // the processor's, for a failure's message
+
+    std::string told() const { return (err + trace.join(u'\n')).toStdString(); }
 };
 
 // Where qj-ctl's standard output goes.
@@ -200,7 +203,10 @@ protected:
     {
         arguments.prepend(processor.path());
         arguments.prepend(QStringLiteral("--device"));
-        return ctl(arguments, output);
+        const qsizetype from = processor.trace.size();
+        CtlRun run = ctl(arguments, output);
+        run.trace = processor.trace.mid(from);
+        return run;
     }
 
     QString file(const QString &fileName) const { return dir.filePath(fileName); }
@@ -234,7 +240,7 @@ TEST_F(CtlOnSim, GetPrintsWhatTheProcessorReportsInLinesAndAsJson)
     ASSERT_EQ(held.size(), std::size_t(kParameterCount));
 
     const CtlRun all = ctlOn(room, {QStringLiteral("get")});
-    EXPECT_EQ(all.status, 0) << all.err.toStdString();
+    EXPECT_EQ(all.status, 0) << all.told();
     EXPECT_TRUE(all.err.isEmpty()) << all.err.toStdString();
     const QStringList lines = all.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), kParameterCount) << all.out.toStdString();
@@ -243,7 +249,7 @@ TEST_F(CtlOnSim, GetPrintsWhatTheProcessorReportsInLinesAndAsJson)
 
     const CtlRun some = ctlOn(room, {QStringLiteral("get"), QStringLiteral("MusicVolume"),
                                      QStringLiteral("MusicSelect"), QStringLiteral("--json")});
-    EXPECT_EQ(some.status, 0) << some.err.toStdString();
+    EXPECT_EQ(some.status, 0) << some.told();
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(some.out.toUtf8(), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << some.out.toStdString();
@@ -265,7 +271,7 @@ TEST_F(CtlOnSim, SetSendsEachSettingInTheOrderGivenOneInFlight)
                      QStringLiteral("EchoMode=2"), QStringLiteral("SuperBass=1"),
                      QStringLiteral("SurroundMode1=1"), QStringLiteral("MicVolume=5"),
                      QStringLiteral("MusicVolume=12")});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.status, 0) << run.told();
     EXPECT_TRUE(run.out.isEmpty());
     ASSERT_TRUE(room.settled());
     EXPECT_EQ(room.acknowledged(), (QStringList{"31=10", "12=2", "22=1", "24=1", "32=5", "31=12"}));
@@ -339,7 +345,7 @@ TEST_F(CtlOnSim, ALevelAboveTheReportedLimitIsRefusedBySetAndLoad)
         EXPECT_EQ(room.acknowledged(), QStringList()) << c.says;
     }
     const CtlRun atLimit = ctlOn(room, {QStringLiteral("set"), QStringLiteral("MusicVolume=40")});
-    EXPECT_EQ(atLimit.status, 0) << atLimit.err.toStdString();
+    EXPECT_EQ(atLimit.status, 0) << atLimit.told();
 }
 
 TEST_F(CtlOnSim, SaveAndLoadCarryOneRoomsSettingsToAnother)
@@ -362,7 +368,7 @@ TEST_F(CtlOnSim, SaveAndLoadCarryOneRoomsSettingsToAnother)
 
     const QString path = file(QStringLiteral("room3.json"));
     const CtlRun save = ctlOn(room, {QStringLiteral("save"), path});
-    ASSERT_EQ(save.status, 0) << save.err.toStdString();
+    ASSERT_EQ(save.status, 0) << save.told();
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     PresetProblem problem{};
@@ -375,7 +381,7 @@ TEST_F(CtlOnSim, SaveAndLoadCarryOneRoomsSettingsToAnother)
     }
 
     const CtlRun load = ctlOn(next, {QStringLiteral("load"), path});
-    ASSERT_EQ(load.status, 0) << load.err.toStdString();
+    ASSERT_EQ(load.status, 0) << load.told();
     ASSERT_TRUE(next.settled());
     const std::vector<int> after = next.state();
     int differing = 0;

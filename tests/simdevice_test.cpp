@@ -200,8 +200,8 @@ TEST(SimDevice, PacingPutsEveryByteAtLineRate)
         ASSERT_TRUE(b.device.report(5, b.now));
         b.run(10ms);
         ASSERT_EQ(b.sent.size(), 4u);
-        for (std::size_t i = 0; i < 4; ++i)
-            EXPECT_EQ(b.sent[i].first, Micros{(i + 1) * kByte}) << i;
+        for (std::size_t i = 0; i < 4; ++i) // whole, once its last byte has crossed the line
+            EXPECT_EQ(b.sent[i].first, 4 * kByte) << i;
     }
 }
 
@@ -257,8 +257,8 @@ TEST(SimDevice, AfterAReplyTheNextReportWaitsForThePanelToEmptyItsInput)
         const Micros written = b.now;
         b.feed({reply}); // it arrives a byte time later
         ASSERT_EQ(b.take(4).size(), 4u) << int(reply);
-        // The next report's first byte ends a byte time after the report starts.
-        const Micros start = b.firstTaken - kByte;
+        // The next report leaves whole four byte times after it starts.
+        const Micros start = b.firstTaken - 4 * kByte;
         EXPECT_GE(start - (written + kByte), Device::kReplySettle) << int(reply);
         // ... and no later than the settle: a reply is known as one after a byte time of
         // quiet line, well within it.
@@ -310,12 +310,13 @@ TEST(SimDevice, ALateWriteNeverSqueezesTheGaps)
     d.receive(cmd(0, 1), 0us);
     EXPECT_EQ(write(10ms), 1u) << "the acknowledgement, due at 1.7 ms";
     EXPECT_EQ(write(15ms), 0u) << "no report within the settle gap after the late write";
-    EXPECT_EQ(write(15ms + 2 * sim::Line::kByteTime), 2u) << "report 0 starts at 15 ms";
-    EXPECT_EQ(write(30ms), 2u) << "report 0 finished late";
+    EXPECT_EQ(write(15ms + 2 * sim::Line::kByteTime), 0u)
+        << "report 0 starts at 15 ms and leaves whole, not half of it";
+    EXPECT_EQ(write(30ms), 4u) << "report 0 written late";
     EXPECT_EQ(write(30ms + Device::kReplyTimeout - 1ms), 0u)
         << "the reply wait counts from the late write";
     EXPECT_GE(d.nextWake(), 30ms + Device::kReplyTimeout);
-    EXPECT_EQ(write(30ms + Device::kReplyTimeout + sim::Line::kByteTime), 1u)
+    EXPECT_EQ(write(30ms + Device::kReplyTimeout + 4 * sim::Line::kByteTime), 4u)
         << "report 1 after the timeout";
 }
 
@@ -494,7 +495,8 @@ TEST(SimDevice, DoubleSendsTwoReportsInOneBurst)
     for (int id = 0; id < 38; id += 2) {
         const Bytes burst = b.take(8);
         ASSERT_EQ(burst, cmd(id, b.device.value(id)) + cmd(id + 1, b.device.value(id + 1)));
-        EXPECT_EQ(b.lastTaken - b.firstTaken, 7 * sim::Line::kByteTime) << "back to back";
+        // Each frame whole once it has crossed the line, the second right behind the first.
+        EXPECT_EQ(b.lastTaken - b.firstTaken, 4 * sim::Line::kByteTime) << "back to back";
         b.run(2ms);
         b.feed({kAck}); // the panel decodes the first and answers once
     }

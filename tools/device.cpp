@@ -65,14 +65,24 @@ std::optional<Micros> Device::nextWake() const
     if (m_unplugged)
         return std::nullopt;
     std::optional<Micros> t = nextEvent();
-    if (!m_outbox.empty())
-        earliest(t, m_outbox.front().due);
+    if (const auto end = firstUnitEnd(); end != m_outbox.end())
+        earliest(t, end->due);
     return t;
+}
+
+std::deque<Device::Outgoing>::const_iterator Device::firstUnitEnd() const
+{
+    return std::find_if(m_outbox.begin(), m_outbox.end(),
+                        [](const Outgoing &out) { return out.unitEnd; });
 }
 
 void Device::takeDue(Micros now, std::vector<std::uint8_t> &into)
 {
-    while (!m_outbox.empty() && m_outbox.front().due <= now) {
+    // What one send queued (a frame, an answer, a burst of noise) is written at once, when its
+    // last byte has crossed the line: a real line never pauses inside a frame, but a processor
+    // kept off the CPU between two writes would, and the panel would take half a frame.
+    for (auto end = firstUnitEnd(); end != m_outbox.end() && end->due <= now;
+         end = firstUnitEnd()) {
         const Outgoing out = m_outbox.front();
         m_outbox.pop_front();
         into.push_back(out.byte);
@@ -80,7 +90,7 @@ void Device::takeDue(Micros now, std::vector<std::uint8_t> &into)
             --m_answersUnsent;
             holdAtLeast(now + kSettleGap);
         } else if (out.mark == Mark::ReportEnd && m_inFlight) {
-            m_inFlight->deadline = std::max(m_inFlight->deadline, now + kReplyTimeout);
+            m_inFlight->deadline = now + kReplyTimeout;
         }
     }
 }
@@ -422,16 +432,15 @@ void Device::sendReports(Micros t)
             reports = 2;
         }
     }
-    Micros last = t;
     for (int i = 0; i < frames; ++i) {
         frame::Frame f = frame::make(ids[i], value(ids[i]));
         const bool corrupt = m_corruptEvery > 0 && ++m_corruptCount % m_corruptEvery == 0;
         if (corrupt)
             ++f[3];
         note(corrupt ? Kind::ReportCorrupted : Kind::ReportSent, t, f[1], f[2]);
-        last = send(f, t, i == frames - 1 ? Mark::ReportEnd : Mark::None);
+        send(f, t, i == frames - 1 ? Mark::ReportEnd : Mark::None);
     }
-    m_inFlight = InFlight{last + kReplyTimeout, reports};
+    m_inFlight = InFlight{std::nullopt, reports};
 }
 
 void Device::finishReports(DeviceEvent::Kind kind, Micros t)
@@ -475,7 +484,8 @@ Micros Device::send(std::span<const std::uint8_t> bytes, Micros t, Mark last)
     Micros due = t;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         due = m_out.pass(t);
-        m_outbox.push_back({bytes[i], due, i + 1 == bytes.size() ? last : Mark::None});
+        const bool end = i + 1 == bytes.size();
+        m_outbox.push_back({bytes[i], due, end ? last : Mark::None, end});
     }
     return due;
 }

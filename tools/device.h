@@ -42,7 +42,7 @@ public:
     // away a report arriving in between. That takes microseconds, but on a busy machine the
     // panel can be kept off the CPU in between (0.5 ms at the 99th percentile, a few ms at
     // worst, measured under full load), so the next report starts this long after the reply
-    // has arrived; its first byte then reaches the panel 1.7 ms after the panel wrote.
+    // has arrived; the report then reaches the panel, whole, 2.7 ms after the panel wrote.
     static constexpr Micros kReplySettle{1000};
     // The panel answers a report on its second tick after the last byte. The wait is longer
     // because the reply can be lost (the panel discards its own unsent output when it sends a
@@ -109,10 +109,13 @@ private:
         std::uint8_t byte;
         Micros due;
         Mark mark;
+        bool unitEnd; // the last byte of what one send queued
     };
     struct InFlight
     {
-        Micros deadline;
+        // Counted from the moment the last byte was written, not from when it was due: a
+        // processor kept off the CPU must not give up on a report the panel has not yet seen.
+        std::optional<Micros> deadline;
         int reports; // two under the double fault
     };
     enum class Answer { Normal, NoAck, Nak, AckAfter };
@@ -131,6 +134,7 @@ private:
     void answer(std::uint8_t byte, Micros t);
     void sendNoise(Micros t);
     Micros send(std::span<const std::uint8_t> bytes, Micros t, Mark last = Mark::None);
+    std::deque<Outgoing>::const_iterator firstUnitEnd() const;
     Micros noiseGap();
     void holdAtLeast(Micros t) { m_holdUntil = std::max(m_holdUntil, t); }
     void note(DeviceEvent::Kind kind, Micros t, std::uint8_t id = 0, std::uint8_t value = 0);

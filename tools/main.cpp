@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -148,7 +149,9 @@ int main(int argc, char *argv[])
     if (!parser.isSet(noRealtime)) {
         sched_param param{};
         param.sched_priority = kRealtimePriority;
-        sched_setscheduler(0, SCHED_FIFO, &param);
+        // Nor is a page of ours read back from disk in the middle of a frame.
+        if (sched_setscheduler(0, SCHED_FIFO, &param) == 0)
+            mlockall(MCL_CURRENT); // what is mapped now: our code and libraries
     }
 
     Device::Config config;
