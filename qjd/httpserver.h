@@ -29,8 +29,10 @@ public:
     // What one client may take.
     struct Limits
     {
-        std::uint32_t headerBytes = 8 * 1024;       // request line and headers
-        int connections = 64;                       // open at once; more are closed at once
+        std::uint32_t headerBytes = 8 * 1024; // request line and headers
+        // Open at once; more are closed at once. Twice a room's queue, so that a client beyond
+        // a full queue is told 503 and when to come back, not shut out.
+        int connections = 128;
         std::chrono::milliseconds idle{60'000};     // an HTTP connection with nothing to do,
                                                     // and a TLS handshake
         std::chrono::milliseconds tokenWait{5'000}; // the WebSocket's token message

@@ -339,11 +339,10 @@ TEST(QjdStart, RemoteUrlPrintsTheLinkWithTheTokenOfTheFile)
     EXPECT_EQ(status, 0);
 }
 
-// One request more than a room's queue holds is answered 503 with Retry-After at once. The
-// service's own edge in this process: qjd's limit of open connections is the queue's (64), so
-// this one lets in a few more. The processor acknowledges nothing, so no change is done while
-// the queue fills, and the engine's thread runs nothing until every request has been handed to
-// it, so the queue fills in one go.
+// One request more than a room's queue holds is answered 503 with Retry-After at once, through
+// the service's own edge with its own limits. The processor acknowledges nothing, so no change is
+// done while the queue fills, and the engine's thread runs nothing until every request has been
+// handed to it, so the queue fills in one go.
 TEST(QjdQueue, ARequestBeyondAFullQueueIsAnswered503WithRetryAfter)
 {
     QTemporaryDir dir;
@@ -359,9 +358,6 @@ TEST(QjdQueue, ARequestBeyondAFullQueueIsAnswered503WithRetryAfter)
         QMetaObject::invokeMethod(&engine, std::move(call), Qt::QueuedConnection);
         ++handedOver;
     });
-    qjd::HttpServer::Limits limits;
-    limits.connections = qjd::Room::kQueueLimit + 8;
-    server.setLimits(limits);
     ASSERT_FALSE(server.listen("127.0.0.1", 0));
     server.start();
     room.start();
